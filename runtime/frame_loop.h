@@ -1,0 +1,18 @@
+// The frame loop and its steps. runDemo is the whole program; the other steps
+// are public so the workbench can render one frame the way the loop does.
+#pragma once
+
+// Start-up, frames until order 39 or Escape, shut-down. Returns 0.
+int runDemo();
+
+// The timeline: effectId and cameraPos from musicOrder and timeSec.
+void applyTimeline();
+
+// The view-distance rules: rises over the first orders, falls from order 38.
+void updateViewDistance();
+
+// All 4,000 cells, row by row, through the effect of effectId.
+void renderCells();
+
+// Lets both pulses fall by the time since the previous frame; sets prevTimeSec.
+void decayPulses();

@@ -1,0 +1,32 @@
+#include "tool/tool.h"
+
+#include <cstdio>
+#include <cstring>
+
+static const char USAGE[] =
+    "usage: murl13-tool COMMAND [OPTIONS]\n"
+    "commands:\n"
+    "  frame   render one frame from a given state (murl13-tool frame --help)\n"
+    "  art     print one of the images (murl13-tool art --help)\n"
+    "  song    list a module's order changes and instrument triggers\n"
+    "  bench   render a fixed schedule of frames and report the frame times\n";
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fputs(USAGE, stderr);
+        return USAGE_ERROR;
+    }
+    const char* command = argv[1];
+    if (std::strcmp(command, "frame") == 0) return toolFrame(argc - 2, argv + 2);
+    if (std::strcmp(command, "art") == 0) return toolArt(argc - 2, argv + 2);
+    if (std::strcmp(command, "song") == 0) return toolSong(argc - 2, argv + 2);
+    if (std::strcmp(command, "bench") == 0) return toolBench(argc - 2, argv + 2);
+    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
+        std::fputs(USAGE, stdout);
+        return 0;
+    }
+    std::fprintf(stderr, "murl13-tool: unknown command '%s'\n", command);
+    std::fputs(USAGE, stderr);
+    return USAGE_ERROR;
+}

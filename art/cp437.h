@@ -1,0 +1,8 @@
+// Code page 437 glyphs as Unicode characters, for showing cells as text.
+#pragma once
+
+// The character shown for each glyph byte; every one is one column wide.
+extern const char16_t cp437Unicode[256];
+
+// Writes the UTF-8 form of a glyph (1 to 3 bytes) and returns its length.
+int appendCp437Utf8(unsigned char glyph, char* out);

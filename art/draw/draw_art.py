@@ -10,8 +10,10 @@ pixel arrays at compile time.
 import os
 import sys
 
-import logos
-import texture
+sys.dont_write_bytecode = True  # keep the source tree clean
+
+import logos  # noqa: E402
+import texture  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 

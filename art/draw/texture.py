@@ -247,9 +247,3 @@ def draw_texture():
             placed += 1
     return img
 
-
-TEXTURE_CHARS = " .+#"   # levels 0, 1, 2, 3
-
-
-def texture_rows(img):
-    return ["".join(TEXTURE_CHARS[v] for v in row) for row in img]

@@ -1,10 +1,153 @@
-// Placeholder until this command lands.
-#include "tool/tool.h"
+// murl13-tool art: prints one of the five images, either as digits (one line
+// per pixel row, one digit per pixel, for scripts and comparisons) or as a
+// coloured preview for a terminal.
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
 
-int toolArt(int, char**)
+#include "art/cp437.h"
+#include "art/images.h"
+#include "tool/tool.h"
+
+namespace {
+
+const char USAGE[] =
+    "usage: murl13-tool art NAME [--format digits|ansi]\n"
+    "Prints one image: logo1a, logo1b, logo2, logo3 or warpTexture.\n"
+    "  --format digits  one line per pixel row, one digit per pixel, nothing else\n"
+    "                   (the default when stdout is not a terminal)\n"
+    "  --format ansi    a coloured preview (the default on a terminal): a logo's lit\n"
+    "                   pixels as white squares on black, its solid pixels black,\n"
+    "                   transparent ones blank; the texture's levels 0 to 3 as black,\n"
+    "                   dark grey, light grey and white, two pixel rows per line\n";
+
+enum class Format { Default, Digits, Ansi };
+
+constexpr unsigned char GLYPH_SQUARE = 254;       // the logos' lit pixel
+constexpr unsigned char GLYPH_UPPER_HALF = 223;   // top half of a cell
+
+// SGR colours of the texture's four levels, foreground and background.
+constexpr int LEVEL_FOREGROUND[TEXTURE_LEVELS] = {30, 90, 37, 97};
+constexpr int LEVEL_BACKGROUND[TEXTURE_LEVELS] = {40, 100, 47, 107};
+
+int usageError(const char* message, const char* detail)
 {
-    std::fputs("murl13-tool: 'art' is not built yet\n", stderr);
+    std::fprintf(stderr, "murl13-tool art: %s%s\n", message, detail);
+    std::fputs(USAGE, stderr);
     return USAGE_ERROR;
+}
+
+void appendGlyph(std::string& out, unsigned char glyph)
+{
+    char utf8[4];
+    out.append(utf8, size_t(appendCp437Utf8(glyph, utf8)));
+}
+
+std::string digits(const ImageInfo& image)
+{
+    std::string out;
+    out.reserve(size_t(image.width + 1) * size_t(image.height));
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x)
+            out += char('0' + image.pixels[y * image.width + x]);
+        out += '\n';
+    }
+    return out;
+}
+
+// Logos: one cell per pixel, as the demo stamps them.
+std::string ansiLogo(const ImageInfo& image)
+{
+    std::string out;
+    for (int y = 0; y < image.height; ++y) {
+        int shown = -1;
+        for (int x = 0; x < image.width; ++x) {
+            const int value = image.pixels[y * image.width + x];
+            if (value != shown) {
+                out += value == LOGO_LIT ? "\x1b[97;40m" : value == LOGO_SOLID ? "\x1b[0;40m" : "\x1b[0m";
+                shown = value;
+            }
+            if (value == LOGO_LIT)
+                appendGlyph(out, GLYPH_SQUARE);
+            else
+                out += ' ';
+        }
+        out += "\x1b[0m\n";
+    }
+    return out;
+}
+
+// The texture: each cell shows two pixel rows (the upper as the foreground of
+// a top-half block, the lower as the background), so pixels come out square.
+std::string ansiTexture(const ImageInfo& image)
+{
+    std::string out;
+    for (int y = 0; y < image.height; y += 2) {
+        int shownTop = -1, shownBottom = -1;
+        for (int x = 0; x < image.width; ++x) {
+            const int top = image.pixels[y * image.width + x];
+            const int bottom = y + 1 < image.height ? image.pixels[(y + 1) * image.width + x] : 0;
+            if (top != shownTop || bottom != shownBottom) {
+                out += "\x1b[" + std::to_string(LEVEL_FOREGROUND[top]) + ";"
+                       + std::to_string(LEVEL_BACKGROUND[bottom]) + "m";
+                shownTop = top;
+                shownBottom = bottom;
+            }
+            appendGlyph(out, GLYPH_UPPER_HALF);
+        }
+        out += "\x1b[0m\n";
+    }
+    return out;
+}
+
+}  // namespace
+
+int toolArt(int argc, char** argv)
+{
+    const char* name = nullptr;
+    Format format = Format::Default;
+    for (int i = 0; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            std::fputs(USAGE, stdout);
+            return 0;
+        }
+        const char* value = nullptr;
+        if (std::strcmp(arg, "--format") == 0) {
+            if (i + 1 == argc) return usageError("--format needs a value", "");
+            value = argv[++i];
+        } else if (std::strncmp(arg, "--format=", 9) == 0) {
+            value = arg + 9;
+        } else if (arg[0] == '-') {
+            return usageError("unknown option ", arg);
+        } else if (name) {
+            return usageError("more than one image named: ", arg);
+        } else {
+            name = arg;
+            continue;
+        }
+        if (std::strcmp(value, "digits") == 0)
+            format = Format::Digits;
+        else if (std::strcmp(value, "ansi") == 0)
+            format = Format::Ansi;
+        else
+            return usageError("unknown format ", value);
+    }
+    if (!name) return usageError("no image named", "");
+    const ImageInfo* image = findImage(name);
+    if (!image) return usageError("unknown image ", name);
+
+    if (format == Format::Default) format = isatty(STDOUT_FILENO) ? Format::Ansi : Format::Digits;
+    const bool isLogo = image->pixels != warpTexture;
+    const std::string text =
+        format == Format::Digits ? digits(*image) : isLogo ? ansiLogo(*image) : ansiTexture(*image);
+
+    // A full disk or a closed pipe must not pass for a printed image.
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+        std::perror("murl13-tool art: writing the image");
+        return 1;
+    }
+    return 0;
 }

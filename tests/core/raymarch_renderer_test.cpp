@@ -71,22 +71,40 @@ uint64_t frameHash()
     return h;
 }
 
-TEST(RaymarchShading, IndexesTruncateAndCapAtThree)
+TEST(RaymarchShading, IndexesTruncateTowardZeroAndCapAtThree)
 {
     EXPECT_DOUBLE_EQ(hitFade(24, 96), 0.75);
-    // Shade 1, fade 0.9: trunc(3.33) and trunc(3.6).
+    // Shade 1, fade 0.9: trunc(3.33) and trunc(3.6); shade 0.5, fade 0.5:
+    // trunc(0.925) and trunc(1.0).
     EXPECT_EQ(colourIndexOf(1.0f, 0.9), 3);
     EXPECT_EQ(shadeIndexOf(1.0f, 0.9), 3);
-    // Shade 0.5, fade 0.5: trunc(0.925) and trunc(1.0).
     EXPECT_EQ(colourIndexOf(0.5f, 0.5), 0);
     EXPECT_EQ(shadeIndexOf(0.5f, 0.5), 1);
-    // Beyond the view the fade is negative: toward zero, no lower clamp.
+    EXPECT_EQ(shadeIndexOf(1.0f, 1.6), 3);
+    // Beyond the view the fade is negative; there is no lower clamp.
     EXPECT_EQ(shadeIndexOf(1.0f, -0.3), -1);
     EXPECT_EQ(colourIndexOf(0.5f, -1.2), -2);
-    EXPECT_EQ(shadeIndexOf(1.0f, -2.0), -8);
-    // An index of exactly 3.7 * 1 still caps at 3; a fade above 1 too.
-    EXPECT_EQ(colourIndexOf(1.0f, 1.0), 3);
-    EXPECT_EQ(shadeIndexOf(1.0f, 1.6), 3);
+    // Negative shade indexes read the last beatGlyphs: 64, 43, 246.
+    const uint16_t glyphs[] = {250, 64, 43, 246, 250, 7, 4, 254};
+    for (int s = -4; s <= 3; ++s) EXPECT_EQ(shadeGlyph(s), glyphs[s + 4]) << s;
+}
+
+TEST(RaymarchShading, RampsFollowPositionAndBeatAcrossNegativeRemainders)
+{
+    // Hit (25, -5, 41) with beatCount 7: 1 + 0 + 2 + 7 in 20-unit cells.
+    const Vector3 hit = {25, -5, 41};
+    EXPECT_EQ(rampNumber(1, hit, 0, 7), 10);
+    EXPECT_EQ(rampAttribute(2, 10), marchColours[2]);
+    EXPECT_EQ(rampNumber(1, {0, -25, 0}, 0, 0), -1);
+    EXPECT_EQ(rampNumber(6, hit, 0, 7), 2 + 0 + 4 + 7);
+    EXPECT_EQ(rampNumber(4, hit, 1, 7), 8);
+    // Remainders -1 and -2 read the overlay attributes before marchColours;
+    // lower ones wrap by 20 to the same ramp position, so the bands continue.
+    EXPECT_EQ(rampAttribute(3, -1), 15);
+    EXPECT_EQ(rampAttribute(2, -1), 0);
+    EXPECT_EQ(rampAttribute(1, -1), 5);  // -3: magenta, dark
+    EXPECT_EQ(rampAttribute(1, -5), 6);  // -19: yellow, dark
+    EXPECT_EQ(rampAttribute(0, -3), 0);  // -12: blue, black
 }
 
 TEST(RaymarchShading, ZeroViewDistanceCountsAsFullyFaded)
@@ -94,61 +112,12 @@ TEST(RaymarchShading, ZeroViewDistanceCountsAsFullyFaded)
     // 1 - t/0 is minus infinity (0/0 for t = 0): drawn as fade 0.
     EXPECT_EQ(hitFade(3.0f, 0.0f), 0.0);
     EXPECT_EQ(hitFade(0.0f, 0.0f), 0.0);
-    EXPECT_EQ(colourIndexOf(1.0f, hitFade(3.0f, 0.0f)), 0);
-    EXPECT_EQ(shadeIndexOf(1.0f, hitFade(3.0f, 0.0f)), 0);
-    // A hit far beyond a tiny view distance gives a huge negative but finite
-    // fade; the index stays an integer that addresses the tables.
+    // Far beyond a tiny view distance the fade is huge but finite; the
+    // indexes stay integers that address the tables.
     const double far = hitFade(90.0f, 1e-37f);
     EXPECT_LT(far, -1e30);
-    EXPECT_LT(shadeIndexOf(1.0f, far), 0);
-    const std::set<uint16_t> rampAndBeatGlyphs = {250, 7, 4, 254, 64, 43, 246};
-    EXPECT_TRUE(rampAndBeatGlyphs.count(shadeGlyph(shadeIndexOf(1.0f, far))));
+    EXPECT_TRUE(std::set<uint16_t>({64, 43, 246, 250}).count(shadeGlyph(shadeIndexOf(1.0f, far))));
     EXPECT_LE(rampAttribute(colourIndexOf(1.0f, far), 0), 15);
-}
-
-TEST(RaymarchShading, ShadeGlyphsBelowZeroReadTheLastBeatGlyphs)
-{
-    EXPECT_EQ(shadeGlyph(0), 250);
-    EXPECT_EQ(shadeGlyph(1), 7);
-    EXPECT_EQ(shadeGlyph(2), 4);
-    EXPECT_EQ(shadeGlyph(3), 254);
-    EXPECT_EQ(shadeGlyph(-1), 246);
-    EXPECT_EQ(shadeGlyph(-2), 43);
-    EXPECT_EQ(shadeGlyph(-3), 64);
-    EXPECT_EQ(shadeGlyph(-4), 250);
-    EXPECT_EQ(shadeGlyph(-7), 64);
-}
-
-TEST(RaymarchShading, RampNumbersTruncateEachCellTowardZero)
-{
-    const Vector3 hit = {25, -5, 41};
-    EXPECT_EQ(rampNumber(1, hit, 0, 7), 1 + 0 + 2 + 7);
-    EXPECT_EQ(rampAttribute(2, 10), marchColours[2]);
-    EXPECT_EQ(rampNumber(1, {0, -25, 0}, 0, 0), -1);
-    EXPECT_EQ(rampNumber(3, {-39.9f, 39.9f, -40}, 0, 0), -1 + 1 - 2);
-    // Scene 6 counts 10-unit cells; scene 4 colours by material only.
-    EXPECT_EQ(rampNumber(6, hit, 0, 7), 2 + 0 + 4 + 7);
-    EXPECT_EQ(rampNumber(4, hit, 1, 7), 8);
-    EXPECT_EQ(rampNumber(4, hit, 0, 7), 7);
-}
-
-TEST(RaymarchShading, NegativeColourRemainders)
-{
-    // -1 and -2 read the overlay attributes stored before marchColours.
-    EXPECT_EQ(rampAttribute(3, -1), 15);
-    EXPECT_EQ(rampAttribute(2, -1), 0);
-    // Lower remainders wrap by 20: the same position in the ramp that a
-    // positive remainder 20 higher would give, so the colour bands continue
-    // across negative coordinates.
-    for (int64_t k = -12; k <= 12; ++k)
-        for (int64_t c = -3; c <= 3; ++c) {
-            const int64_t r = (c + 4 * k) % 20;
-            if (r == -1 || r == -2) continue;
-            const int64_t wrapped = (r + 20) % 20;
-            EXPECT_EQ(rampAttribute(c, k), marchColours[wrapped]) << "c " << c << " k " << k;
-        }
-    EXPECT_EQ(rampAttribute(1, -1), 5);   // remainder -3: magenta ramp, dark
-    EXPECT_EQ(rampAttribute(1, -5), 6);   // remainder -19: yellow ramp, dark
 }
 
 TEST_F(RaymarchRenderer, CentreRayStartsThreeLengthsOutFromALiftedReference)
@@ -168,38 +137,21 @@ TEST_F(RaymarchRenderer, CentreRayStartsThreeLengthsOutFromALiftedReference)
     EXPECT_EQ(demo.samplePoint.z, 3.0f);
 }
 
-TEST_F(RaymarchRenderer, WithoutASceneTheFrameIsAFlatPattern)
-{
-    // Every ray hits at its start, within 20 units of the origin: colour index
-    // 1 and shade index 1 everywhere, the ramp given by the beat alone.
-    setState(8, 0.0, {0, 0, 0}, 96.0f, 0, 0, 2);
-    scribble();
-    renderCells();
-    for (const CharInfo& c : screenBuffer) ASSERT_EQ(c, (CharInfo{7, uint16_t(marchColours[1 + 4 * 2])}));
-}
-
-TEST_F(RaymarchRenderer, ZeroViewDistanceFramesAreBlack)
+TEST_F(RaymarchRenderer, ZeroViewDistanceFramesAreBlackAndMissesKeepTheDefault)
 {
     // Every first sample hits: fully faded, the invisible first entry of a ramp.
     setState(7, 3.0, {-100, -100, -100}, 0.0f, 0, 0, 3);
     scribble();
     renderCells();
     for (const CharInfo& c : screenBuffer) ASSERT_EQ(c, (CharInfo{250, 0}));
-    // No first sample hits: every ray ends at its first step.
-    setState(6, 0.0, {90, 90, 0}, 0.0f);
-    renderCells();
-    for (const CharInfo& c : screenBuffer) ASSERT_EQ(c, MISS);
-    EXPECT_EQ(fake::escapeQueries, CELL_COUNT);
-}
-
-TEST_F(RaymarchRenderer, RaysThatFindNothingWithinTheViewLeaveTheDefaultCell)
-{
-    // Inside a coarse channel of scene 6 the walls are 10 away; a view of 5
-    // ends every ray before them.
-    setState(6, 0.0, {90, 90, 0}, 5.0f);
-    scribble();
-    renderCells();
-    for (const CharInfo& c : screenBuffer) ASSERT_EQ(c, MISS);
+    // Inside a channel of scene 6 no first sample hits: every ray is a miss
+    // at its first step, with a zero view as with a short one.
+    for (float view : {0.0f, 5.0f}) {
+        scribble();
+        setState(6, 0.0, {90, 90, 0}, view);
+        renderCells();
+        for (const CharInfo& c : screenBuffer) ASSERT_EQ(c, MISS);
+    }
 }
 
 TEST_F(RaymarchRenderer, EscapeCutsEveryRayWhoseFirstSampleMisses)
@@ -228,25 +180,6 @@ TEST_F(RaymarchRenderer, EscapeCutsEveryRayWhoseFirstSampleMisses)
     EXPECT_LT(firstHits, CELL_COUNT - 100);
     // One query per cut ray, none for the others.
     EXPECT_EQ(fake::escapeQueries, CELL_COUNT - firstHits);
-}
-
-TEST_F(RaymarchRenderer, EscapeMidFrameLeavesEarlierCellsDrawn)
-{
-    setState(6, 20.0, {90, 90, -27.94154930114746f}, 96.0f);
-    renderCells();
-    const ScreenBuffer full = screenBuffer;
-    const int queriesPerFrame = fake::escapeQueries;
-    ASSERT_GT(queriesPerFrame, CELL_COUNT);
-
-    fake::escapeQueries = 0;
-    fake::escapeFromQuery = queriesPerFrame / 2;
-    renderCells();
-    // Rows before the key went down are as before; the last row is cut short.
-    EXPECT_EQ(cellAt(0, 0), full[0]);
-    int cut = 0;
-    for (int i = 0; i < CELL_COUNT; ++i) cut += screenBuffer[i] != full[i];
-    EXPECT_GT(cut, 0);
-    for (int x = 0; x < SCREEN_COLUMNS; ++x) EXPECT_EQ(cellAt(x, 49), MISS);
 }
 
 struct FrameCase {

@@ -1,0 +1,51 @@
+// Scene 2: a lattice of spinning cubes. Every 20-unit cell holds one cube,
+// turned about x, then y, then z. Each angle has a phase from the cell's index
+// along that axis (taken from samplePoint, so the three normal samples of a hit
+// share the phases of the march point), a slow drift with time, and a twist
+// along the rotation's own axis that beatPulse switches on for a moment after
+// each beat.
+#include "raymarch/primitives.h"
+#include "raymarch/scenes.h"
+
+namespace {
+
+constexpr double CELL_PERIOD = 20.0;
+constexpr double CELL_INDEX_SCALE = double(0.05f);  // 1 / CELL_PERIOD, as a float
+constexpr double CELL_PHASE = double(321.1f);       // phase step per cell index
+constexpr double TWIST_SCALE = double(0.01f);       // twist per unit along the axis, per unit of beatPulse
+constexpr double CUBE_HALF_SIZE = 5.0;
+constexpr double CUBE_SWELL = double(0.1f);         // extra half-size per unit of accentPulse
+
+// One rotation angle: amplitude * sin(cell phase + drift + twist), with the
+// sum and the sine rounded to float, and the product rounded.
+float spinAngle(float cellCoordinate, double drift, float axisCoordinate, float beat, double amplitude)
+{
+    // The cell index truncates toward zero, so cells -1 and 0 share index 0.
+    const double cellIndex = std::trunc(double(cellCoordinate) * CELL_INDEX_SCALE);
+    const float argument = float(cellIndex * CELL_PHASE + drift + double(axisCoordinate) * TWIST_SCALE * beat);
+    return float(double(float(std::sin(double(argument)))) * amplitude);
+}
+
+}  // namespace
+
+float scene2Distance(float x, float y, float z)
+{
+    const double t = demo.timeSec;
+    const float beat = relaxedLoad(demo.beatPulse);
+    const float accent = relaxedLoad(demo.accentPulse);
+    const Vector3 cell = demo.samplePoint;
+
+    const float qx = fold(x, CELL_PERIOD);
+    const float qy = fold(y, CELL_PERIOD);
+    const float qz = fold(z, CELL_PERIOD);
+
+    const float a = spinAngle(cell.x, t * double(0.04f), qx, beat, 11.5);
+    const Vector3 r1 = rotateX(qx, qy, qz, a);
+    const float b = spinAngle(cell.y, t * double(0.05f), r1.y, beat, 15.5);
+    const Vector3 r2 = rotateY(qx, r1.y, r1.z, b);
+    const float g = spinAngle(cell.z, t * double(0.07f), r2.z, beat, 17.5);
+    const Vector3 r3 = rotateZ(r2.x, r1.y, r2.z, g);
+
+    const float halfSize = float(double(accent) * CUBE_SWELL + CUBE_HALF_SIZE);
+    return cubeDistance(r3.x, r3.y, r2.z, halfSize);
+}

@@ -1,0 +1,37 @@
+// The six scenes of the ray marcher, as signed-distance functions of a point:
+// positive in free space, negative inside solid matter. Each fills all of
+// space by folding it into repeating cells (the fold of primitives.h, offset
+// 500, so the repetition stops below -500). The renderer reaches them through
+// sceneDistanceAt, which looks effectId up in sceneTable; to add a scene, write
+// its function and give it a row there.
+#pragma once
+
+using SceneDistance = float (*)(float x, float y, float z);
+
+// Pulsing foam balls: period-20 balls of radius 7 + accentPulse, riddled by
+// touching radius-1 holes on the period-2 lattice.
+float scene1Distance(float x, float y, float z);
+// Spinning cubes of half-size 5 + accentPulse/10 in 20-unit cells, each cell
+// with its own phase, twisted along its axes by beatPulse. Reads samplePoint
+// for the cell phase.
+float scene2Distance(float x, float y, float z);
+// A static frame of beams along the 20-unit cell edges, riddled like scene 1.
+float scene3Distance(float x, float y, float z);
+// A grid of wobbling rods along x, 45 apart, between walls of perforated
+// solid. Writes hitMaterial (1 near a rod axis, else 0) on every call.
+float scene4Distance(float x, float y, float z);
+// A lattice of perforated rods along all three axes, 20 apart, swelling with
+// accentPulse.
+float scene5Distance(float x, float y, float z);
+// A solid cube 2000 on a side pierced by square channels at three scales.
+float scene6Distance(float x, float y, float z);
+
+struct SceneEntry {
+    int id;                  // the effectId that selects the scene
+    SceneDistance distance;  // its distance function
+};
+
+inline constexpr SceneEntry sceneTable[] = {
+    {1, scene1Distance}, {2, scene2Distance}, {3, scene3Distance},
+    {4, scene4Distance}, {5, scene5Distance}, {6, scene6Distance},
+};

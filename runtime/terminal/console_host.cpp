@@ -86,7 +86,15 @@ void closeConsole()
 
 void endByStopSignal()
 {
-    const int signal = stopSignal.load();
+    int signal = stopSignal.load();
+    if (signal == 0) {
+        // One that came after the input thread stopped is still pending: a
+        // hang-up seen first as a failed write is followed by its SIGHUP.
+        sigset_t pending;
+        sigpending(&pending);
+        for (int s : {SIGHUP, SIGTERM, SIGINT})
+            if (sigismember(&pending, s) == 1) signal = s;
+    }
     if (signal == 0) return;
     std::fflush(nullptr);
     std::signal(signal, SIG_DFL);

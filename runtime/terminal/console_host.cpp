@@ -114,10 +114,11 @@ using namespace terminal;
 void openConsole()
 {
     if (host.open) return;
-    // Signals first, so that none finds the terminal half taken over.
-    blockDemoSignals();
     host.outputFd = STDOUT_FILENO;
     if (!isatty(host.outputFd)) return;  // nothing to show on; main refuses this case
+    // Signals first, so that none finds the terminal half taken over; the
+    // input thread takes them over below.
+    blockDemoSignals();
     if (isatty(STDIN_FILENO)) {
         host.keyFd = STDIN_FILENO;
     } else {

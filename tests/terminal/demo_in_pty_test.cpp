@@ -23,6 +23,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -52,6 +53,8 @@ std::string makeEmptyFolder()
     for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGPIPE}) signal(s, SIG_DFL);
     if (chdir(folder.c_str()) != 0) _exit(126);
     setenv("SDL_AUDIODRIVER", "dummy", 1);  // never a real sound device in tests
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);  // the crash tests leave no core file
     execl(MURL13_BINARY, "murl13", static_cast<char*>(nullptr));
     _exit(127);
 }
@@ -258,6 +261,20 @@ TEST(DemoInPty, StopSignalsRestoreAndEndByTheSignal)
         ASSERT_TRUE(demo.waitForExit());
         ASSERT_TRUE(WIFSIGNALED(demo.status)) << "status " << demo.status;
         EXPECT_EQ(WTERMSIG(demo.status), c.signal);
+        expectRestored(demo);
+    }
+}
+
+TEST(DemoInPty, CrashesAndQuitRestoreAndDieByTheirSignal)
+{
+    for (int crash : {SIGSEGV, SIGABRT, SIGQUIT}) {
+        SCOPED_TRACE(strsignal(crash));
+        DemoInPty demo;
+        startPastTheBox(demo);
+        demo.signal(crash);
+        ASSERT_TRUE(demo.waitForExit());
+        ASSERT_TRUE(WIFSIGNALED(demo.status)) << "status " << demo.status;
+        EXPECT_EQ(WTERMSIG(demo.status), crash);
         expectRestored(demo);
     }
 }

@@ -1,10 +1,230 @@
-// Placeholder until this command lands.
+// murl13-tool bench: renders a fixed schedule of the whole show, the same on
+// every run and machine, and reports the frame times per effect and overall.
+// Each frame is set up from the schedule (time, order, beats, pulses), goes
+// through the timeline, the view-distance rules, the cell loop and the logos
+// as in the demo, and is encoded for a terminal into a byte counter.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "runtime/cell_workers.h"
+#include "runtime/demo_state.h"
+#include "runtime/frame_loop.h"
+#include "runtime/overlays.h"
+#include "runtime/terminal/frame_encoder.h"
+#include "tool/options.h"
 #include "tool/tool.h"
 
-#include <cstdio>
+namespace {
 
-int toolBench(int, char**)
+const char USAGE[] =
+    "usage: murl13-tool bench [--frames-per-order N] [--threads K] [--reference]\n"
+    "         [--frames FILE]\n"
+    "\n"
+    "Renders orders 0 to 39, order o spanning song time [4o, 4o + 4) seconds,\n"
+    "N frames per order at 4o + 4(i + 0.5)/N, with beatCount = floor(t / 0.5),\n"
+    "beatPulse = max(0, 3 - 8 (t mod 0.5)), accentPulse = max(0, 3 - 7 (t mod 2)),\n"
+    "and prints the frame times (timeline to terminal bytes) per effect and overall.\n"
+    "  --frames-per-order N  frames per order, 1 to 10000 (default 10)\n"
+    "  --threads K           threads sharing the cell loop, 1 to 256\n"
+    "                        (default: the machine's cores)\n"
+    "  --reference           the straightforward path: one thread, every value\n"
+    "                        computed per cell, the library fmod\n"
+    "  --frames FILE         also write every frame to FILE: 4,000 cells each,\n"
+    "                        a 16-bit glyph then a 16-bit attribute, little-endian\n";
+
+constexpr int ORDER_COUNT = 40;
+constexpr double ORDER_SECONDS = 4.0;
+constexpr double BEAT_SECONDS = 0.5;
+constexpr double ACCENT_SECONDS = 2.0;
+constexpr double PULSE_PEAK = 3.0;
+constexpr double BEAT_DECAY = 8.0;    // per second, as the frame loop lets it fall
+constexpr double ACCENT_DECAY = 7.0;
+constexpr int TERMINAL_ROWS = SCREEN_ROWS;
+constexpr int TERMINAL_COLUMNS = SCREEN_COLUMNS;
+
+struct BenchOptions {
+    int framesPerOrder = 10;
+    int threads = 0;  // 0: one per core
+    bool reference = false;
+    const char* framesFile = nullptr;
+};
+
+struct FrameRecord {
+    int effect;
+    double ms;
+    size_t bytes;
+};
+
+int usageError(const char* message, const char* value)
 {
-    std::fputs("murl13-tool: 'bench' is not built yet\n", stderr);
+    if (value) std::fprintf(stderr, "murl13-tool bench: %s: '%s'\n", message, value);
+    else std::fprintf(stderr, "murl13-tool bench: %s\n", message);
+    std::fputs(USAGE, stderr);
     return USAGE_ERROR;
+}
+
+// Returns 0 when every option was understood, -1 after --help, else the usage
+// error status.
+int parseOptions(int argc, char** argv, BenchOptions& options)
+{
+    for (int i = 0; i < argc; ++i) {
+        const char* option = argv[i];
+        auto is = [option](const char* name) { return std::strcmp(option, name) == 0; };
+        if (is("--help") || is("-h")) {
+            std::fputs(USAGE, stdout);
+            return -1;
+        }
+        if (is("--reference")) {
+            options.reference = true;
+            continue;
+        }
+        if (i + 1 >= argc) return usageError("missing value for", option);
+        const char* value = argv[++i];
+        if (is("--frames-per-order")) {
+            auto n = parseInteger(value, 1, 10000);
+            if (!n) return usageError("bad frame count (1 to 10000)", value);
+            options.framesPerOrder = int(*n);
+        } else if (is("--threads")) {
+            auto k = parseInteger(value, 1, 256);
+            if (!k) return usageError("bad thread count (1 to 256)", value);
+            options.threads = int(*k);
+        } else if (is("--frames")) {
+            options.framesFile = value;
+        } else {
+            return usageError("unknown option", option);
+        }
+    }
+    if (options.reference && options.threads > 1) return usageError("--reference runs on one thread", nullptr);
+    return 0;
+}
+
+// The state the schedule gives frame i of order o; viewDistance, the logo
+// offsets and their random generator carry over from the frames before.
+void setScheduledState(int order, int i, int framesPerOrder)
+{
+    const double t = ORDER_SECONDS * order + ORDER_SECONDS * (i + 0.5) / framesPerOrder;
+    demo.timeSec = t;
+    demo.musicOrder = order;
+    relaxedStore(demo.beatCount, int(std::floor(t / BEAT_SECONDS)));
+    relaxedStore(demo.beatPulse, float(std::max(0.0, PULSE_PEAK - BEAT_DECAY * std::fmod(t, BEAT_SECONDS))));
+    relaxedStore(demo.accentPulse,
+                 float(std::max(0.0, PULSE_PEAK - ACCENT_DECAY * std::fmod(t, ACCENT_SECONDS))));
+}
+
+// The value at rank ceil(q * n) of the sorted values (nearest rank).
+double percentile(std::vector<double> values, double q)
+{
+    std::sort(values.begin(), values.end());
+    size_t rank = size_t(std::ceil(q * double(values.size())));
+    if (rank < 1) rank = 1;
+    return values[rank - 1];
+}
+
+struct Summary {
+    size_t frames;
+    double median, p95, max, totalMs, medianBytes;
+};
+
+Summary summarise(const std::vector<FrameRecord>& records)
+{
+    std::vector<double> ms, bytes;
+    double total = 0;
+    for (const FrameRecord& r : records) {
+        ms.push_back(r.ms);
+        bytes.push_back(double(r.bytes));
+        total += r.ms;
+    }
+    return {records.size(), percentile(ms, 0.5), percentile(ms, 0.95), percentile(ms, 1.0), total,
+            percentile(bytes, 0.5)};
+}
+
+bool writeFrame(std::FILE* file)
+{
+    unsigned char bytes[CELL_COUNT * 4];
+    for (int i = 0; i < CELL_COUNT; ++i) {
+        const CharInfo cell = screenBuffer[i];
+        bytes[i * 4 + 0] = uint8_t(cell.glyph & 0xFF);
+        bytes[i * 4 + 1] = uint8_t(cell.glyph >> 8);
+        bytes[i * 4 + 2] = uint8_t(cell.attr & 0xFF);
+        bytes[i * 4 + 3] = uint8_t(cell.attr >> 8);
+    }
+    return std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
+}
+
+}  // namespace
+
+int toolBench(int argc, char** argv)
+{
+    BenchOptions options;
+    const int status = parseOptions(argc, argv, options);
+    if (status == -1) return 0;
+    if (status != 0) return status;
+
+    int threads = 1;
+    if (!options.reference) threads = options.threads > 0 ? options.threads : defaultCellThreads();
+
+    std::FILE* framesFile = nullptr;
+    if (options.framesFile) {
+        framesFile = std::fopen(options.framesFile, "wb");
+        if (!framesFile) {
+            std::perror(options.framesFile);
+            return 1;
+        }
+    }
+
+    resetDemoState();
+    overlayRandomState = 1;
+    ScreenBuffer shown{};
+    bool anyShown = false;
+    std::string bytes;
+    std::vector<FrameRecord> records;
+    records.reserve(size_t(ORDER_COUNT) * size_t(options.framesPerOrder));
+
+    for (int order = 0; order < ORDER_COUNT; ++order) {
+        for (int i = 0; i < options.framesPerOrder; ++i) {
+            setScheduledState(order, i, options.framesPerOrder);
+            bytes.clear();
+            const auto start = std::chrono::steady_clock::now();
+            applyTimeline();
+            updateViewDistance();
+            if (options.reference) renderCells();
+            else renderCellsFast(threads);
+            stampOverlays();
+            terminal::encodeFrame(anyShown ? &shown : nullptr, screenBuffer, TERMINAL_ROWS, TERMINAL_COLUMNS,
+                                  bytes);
+            const auto end = std::chrono::steady_clock::now();
+            shown = screenBuffer;
+            anyShown = true;
+            records.push_back({demo.effectId, std::chrono::duration<double, std::milli>(end - start).count(),
+                               bytes.size()});
+            if (framesFile && !writeFrame(framesFile)) {
+                std::perror(options.framesFile);
+                std::fclose(framesFile);
+                return 1;
+            }
+        }
+    }
+    if (framesFile && std::fclose(framesFile) != 0) {
+        std::perror(options.framesFile);
+        return 1;
+    }
+
+    std::map<int, std::vector<FrameRecord>> byEffect;
+    for (const FrameRecord& r : records) byEffect[r.effect].push_back(r);
+    for (const auto& [effect, list] : byEffect) {
+        const Summary s = summarise(list);
+        std::printf("effect %d: %zu frames, median %.2f ms, p95 %.2f ms, max %.2f ms, %.0f bytes/frame\n", effect,
+                    s.frames, s.median, s.p95, s.max, s.medianBytes);
+    }
+    const Summary all = summarise(records);
+    std::printf("overall: %.1f frames/s, median %.2f ms, p95 %.2f ms, max %.2f ms, %.0f bytes/frame\n",
+                1000.0 * double(all.frames) / all.totalMs, all.median, all.p95, all.max, all.medianBytes);
+    return std::fflush(stdout) == 0 ? 0 : 1;
 }

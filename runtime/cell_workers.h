@@ -1,0 +1,11 @@
+// The fast cell loop: the same cells as renderCells, bit for bit, with the
+// values that depend only on the frame computed once, and the rows shared
+// between threads.
+#pragma once
+
+// Renders all 4,000 cells of the frame that demo describes, with `threads`
+// threads (the caller and threads - 1 workers that stay alive between frames).
+void renderCellsFast(int threads);
+
+// One thread per core the machine reports, at least 1.
+int defaultCellThreads();

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 
 #include "runtime/demo_state.h"
 
@@ -89,6 +90,30 @@ inline float fold(float v, double period, double offset = FOLD_OFFSET)
     return float(double(remainder) - period / 2.0);
 }
 
+// fmod(a, period) for a whole positive period, computed without the library
+// call where that gives the same bits: for a dividend from 0 up to 2^24 the
+// quotient's integer part is at most one too large (a / period can round up
+// to the next whole number), q * period is exact, and a - q * period is the
+// exact remainder or that minus one period, both representable, so the
+// corrected result is exactly what fmod returns (+0 for an exact multiple,
+// -0 for -0). Anything else (negative, huge, not a number) goes to fmod.
+constexpr double EXACT_REMAINDER_LIMIT = 16777216.0;  // 2^24
+inline double exactRemainder(double a, double period)
+{
+    if (!(a >= 0.0 && a < EXACT_REMAINDER_LIMIT)) return std::fmod(a, period);
+    const double q = double(int32_t(a / period));
+    const double r = a - q * period;
+    return r < 0.0 ? r + period : r;
+}
+
+// fold with the exact remainder: the same result for every v.
+inline float foldExact(float v, double period, double offset = FOLD_OFFSET)
+{
+    const float shifted = float(double(v) + offset);
+    const float remainder = float(exactRemainder(double(shifted), period));
+    return float(double(remainder) - period / 2.0);
+}
+
 // The cosine and sine of an angle, each rounded to float before use.
 struct AxisTurn {
     double c, s;
@@ -115,6 +140,27 @@ inline Vector3 rotateZ(float x, float y, float z, float angle)
 {
     const AxisTurn t = axisTurn(angle);
     return {float(double(x) * t.c + double(y) * t.s), float(double(y) * t.c - double(x) * t.s), z};
+}
+
+// The same rotations with the cosine and sine already taken, for an angle
+// that stays the same over many calls.
+inline Vector3 rotateX(float x, float y, float z, AxisTurn t)
+{
+    return {x, float(double(y) * t.c + double(z) * t.s), float(double(z) * t.c - double(y) * t.s)};
+}
+inline Vector3 rotateY(float x, float y, float z, AxisTurn t)
+{
+    return {float(double(x) * t.c + double(z) * t.s), y, float(double(z) * t.c - double(x) * t.s)};
+}
+inline Vector3 rotateZ(float x, float y, float z, AxisTurn t)
+{
+    return {float(double(x) * t.c + double(y) * t.s), float(double(y) * t.c - double(x) * t.s), z};
+}
+inline Vector3 rotateXYZ(float x, float y, float z, AxisTurn a, AxisTurn b, AxisTurn g)
+{
+    const Vector3 rx = rotateX(x, y, z, a);
+    const Vector3 ry = rotateY(rx.x, rx.y, rx.z, b);
+    return rotateZ(ry.x, ry.y, ry.z, g);
 }
 
 // About x by a, then about y by b, then about z by g; every intermediate

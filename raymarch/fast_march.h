@@ -1,0 +1,28 @@
+// The ray marcher for the fast cell loop: what marchCell computes for every
+// cell but depends only on the frame (the camera's turns, the light, the
+// reference point) is taken once in prepareMarchFrame, and marchRow draws a
+// row with the scene of the frame called directly.
+#pragma once
+
+#include "raymarch/primitives.h"
+#include "runtime/cell_context.h"
+
+struct MarchFrame {
+    int effectId;        // the scene, 1..8
+    AxisTurn turnA;      // the camera's turn about x ...
+    AxisTurn turnB;      // ... then about y ...
+    AxisTurn turnG;      // ... then about z
+    Vector3 light;       // the light vector, turned like the rays
+    Vector3 camera;      // cameraPos
+    Vector3 reference;   // cameraPos lifted by 0.001 in z: travelled distances start here
+    float viewDistance;  // longest ray and fog distance
+};
+
+// The frame constants from demo (effectId 1..8, timeSec, cameraPos,
+// viewDistance). Called once per frame, before any row.
+MarchFrame prepareMarchFrame();
+
+// Row y, columns 0 to 79, the cells exactly as marchCell draws them. Uses
+// cell for the per-cell values and the scratch; reads the pulses, beatCount
+// and timeSec from demo as marchCell does, and asks escapeHeld on every step.
+void marchRow(const MarchFrame& frame, CellContext& cell, int y);

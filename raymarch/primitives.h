@@ -91,19 +91,22 @@ inline float fold(float v, double period, double offset = FOLD_OFFSET)
 }
 
 // fmod(a, period) for a whole positive period, computed without the library
-// call where that gives the same bits: for a dividend from 0 up to 2^24 the
-// quotient's integer part is at most one too large (a / period can round up
-// to the next whole number), q * period is exact, and a - q * period is the
-// exact remainder or that minus one period, both representable, so the
-// corrected result is exactly what fmod returns (+0 for an exact multiple,
-// -0 for -0). Anything else (negative, huge, not a number) goes to fmod.
+// call where that gives the same bits. For a dividend from 0 up to 2^24 the
+// product a * (1 / period) is within 2^-29 of the true quotient, so its
+// integer part q is the true one or off by one either way; q * period is
+// exact, and a - q * period is the exact remainder, or that plus or minus one
+// period, all representable, so one correction gives exactly what fmod
+// returns (+0 for an exact multiple, -0 for -0). Anything else (negative,
+// huge, not a number) goes to fmod.
 constexpr double EXACT_REMAINDER_LIMIT = 16777216.0;  // 2^24
 inline double exactRemainder(double a, double period)
 {
     if (!(a >= 0.0 && a < EXACT_REMAINDER_LIMIT)) return std::fmod(a, period);
-    const double q = double(int32_t(a / period));
+    const double q = double(int32_t(a * (1.0 / period)));
     const double r = a - q * period;
-    return r < 0.0 ? r + period : r;
+    if (r < 0.0) return r + period;
+    if (r >= period) return r - period;
+    return r;
 }
 
 // fold with the exact remainder: the same result for every v.

@@ -5,6 +5,9 @@
 // the equality tests of the fast path catch one that does not.
 #pragma once
 
+#include <bit>
+#include <cstdint>
+
 #include "raymarch/primitives.h"
 #include "runtime/cell_context.h"
 
@@ -31,13 +34,19 @@ inline float scene3(CellContext&, float x, float y, float z)
     return beams > holes ? beams : holes;
 }
 
-// Scene 2 (scene_cubes.cpp).
-inline float spinAngle(float cellCoordinate, double drift, float axisCoordinate, float beat, double amplitude)
+// Scene 2 (scene_cubes.cpp). The turn for each angle goes through the
+// thread's memo, which gives the very bits axisTurn would.
+inline AxisTurn spinTurn(SpinMemo& memo, float cellCoordinate, double drift, float axisCoordinate, float beat,
+                         double amplitude)
 {
     const double cellIndex = std::trunc(double(cellCoordinate) * double(0.05f));
     const float argument =
         float(cellIndex * double(321.1f) + drift + double(axisCoordinate) * double(0.01f) * beat);
-    return float(double(float(std::sin(double(argument)))) * amplitude);
+    const uint32_t bits = std::bit_cast<uint32_t>(argument);
+    if (memo.valid && memo.argumentBits == bits) return memo.turn;
+    const float angle = float(double(float(std::sin(double(argument)))) * amplitude);
+    memo = {true, bits, axisTurn(angle)};
+    return memo.turn;
 }
 
 inline float scene2(CellContext& cell, float x, float y, float z)
@@ -51,11 +60,11 @@ inline float scene2(CellContext& cell, float x, float y, float z)
     const float qy = foldExact(y, 20.0);
     const float qz = foldExact(z, 20.0);
 
-    const float a = spinAngle(sample.x, t * double(0.04f), qx, beat, 11.5);
+    const AxisTurn a = spinTurn(cell.spin[0], sample.x, t * double(0.04f), qx, beat, 11.5);
     const Vector3 r1 = rotateX(qx, qy, qz, a);
-    const float b = spinAngle(sample.y, t * double(0.05f), r1.y, beat, 15.5);
+    const AxisTurn b = spinTurn(cell.spin[1], sample.y, t * double(0.05f), r1.y, beat, 15.5);
     const Vector3 r2 = rotateY(qx, r1.y, r1.z, b);
-    const float g = spinAngle(sample.z, t * double(0.07f), r2.z, beat, 17.5);
+    const AxisTurn g = spinTurn(cell.spin[2], sample.z, t * double(0.07f), r2.z, beat, 17.5);
     const Vector3 r3 = rotateZ(r2.x, r1.y, r2.z, g);
 
     const float halfSize = float(double(accent) * double(0.1f) + 5.0);

@@ -7,6 +7,7 @@
 
 #include "effects2d/effects2d.h"
 #include "raymarch/march.h"
+#include "runtime/cell_workers.h"
 #include "runtime/console_host.h"
 #include "runtime/demo_state.h"
 #include "runtime/music_sync.h"
@@ -133,13 +134,14 @@ int runDemo()
     demo.startTimeMs = double(clockMs());
     initMusic();
     FMUSIC_PlaySong(demo.song);
+    const int cellThreads = defaultCellThreads();
 
     for (;;) {
         demo.timeSec = secondsSinceStart();            // 1. clock
         demo.musicOrder = FMUSIC_GetOrder(demo.song);  // 2. song position
         applyTimeline();                               // 3. effect and camera
         updateViewDistance();                          // 4. view distance
-        renderCells();                                 // 5. all cells
+        renderCellsFast(cellThreads);                  // 5. all cells, on every core
         stampOverlays();                               // 6. logos
         presentFrame();                                // 7. show it
         decayPulses();                                 // 8. pulses fall

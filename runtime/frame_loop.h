@@ -11,7 +11,9 @@ void applyTimeline();
 // The view-distance rules: rises over the first orders, falls from order 38.
 void updateViewDistance();
 
-// All 4,000 cells, row by row, through the effect of effectId.
+// All 4,000 cells, row by row, through the effect of effectId, on the calling
+// thread with every value computed per cell: the straightforward loop, kept as
+// the yardstick of the fast one (renderCellsFast, which the demo runs).
 void renderCells();
 
 // Lets both pulses fall by the time since the previous frame; sets prevTimeSec.

@@ -16,7 +16,7 @@ namespace fake {
 std::vector<uint32_t> clockScript;
 std::vector<int> orderScript;
 int escapeFromQuery = 0;
-int escapeQueries = 0;
+std::atomic<int> escapeQueries = 0;
 bool songLoads = true;
 std::vector<std::string> calls;
 std::vector<ScreenBuffer> presented;
@@ -70,8 +70,8 @@ void presentFrame()
 }
 uint16_t escapeHeld()
 {
-    ++escapeQueries;
-    return escapeFromQuery != 0 && escapeQueries >= escapeFromQuery ? 0x8001 : 0;
+    const int query = ++escapeQueries;
+    return escapeFromQuery != 0 && query >= escapeFromQuery ? 0x8001 : 0;
 }
 void showErrorBox(const char* text, const char* caption)
 {

@@ -3,6 +3,7 @@
 // not, and a record of every platform call and every presented frame.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,7 +15,7 @@ namespace fake {
 extern std::vector<uint32_t> clockScript;  // successive clockMs answers; the last repeats
 extern std::vector<int> orderScript;       // successive FMUSIC_GetOrder answers; the last repeats
 extern int escapeFromQuery;                // escapeHeld answers non-zero from this query on (1-based); 0: never
-extern int escapeQueries;                  // how many times escapeHeld was asked
+extern std::atomic<int> escapeQueries;     // how many times escapeHeld was asked (from any thread)
 extern bool songLoads;                     // FMUSIC_LoadSong succeeds
 extern std::vector<std::string> calls;     // platform calls in order, e.g. "presentFrame"
 extern std::vector<ScreenBuffer> presented;     // the buffer at every presentFrame

@@ -43,35 +43,61 @@ Vector3 normalAt(CellContext& cell, float x, float y, float z)
     return normalize({gx, gy, gz});
 }
 
-// One cell: marchCell step for step, with the frame's constants.
-template <FastScene scene>
-void marchOne(const MarchFrame& frame, CellContext& cell)
-{
-    CharInfo& out = screenBuffer[cell.cellY * SCREEN_COLUMNS + cell.cellX];
-    out = CharInfo{MISS_GLYPH, MISS_ATTR};
+// One ray in flight: marchCell's locals for one cell.
+struct Ray {
+    CellContext* cell;  // the lane's per-cell values and scratch
+    CharInfo* out;      // the cell it draws
+    Vector3 dir;        // its direction, not normalised
+    Vector3 p;          // the point about to be sampled
+    float d;            // the last distance
+    float travelled;    // how far that sample lies from the reference point
+    bool inFlight;
+};
 
+enum class RayStep { Going, Hit, Ended };
+
+// marchCell up to the march loop: the default cell, the direction, the start.
+void startRay(const MarchFrame& frame, Ray& ray, int x, int y)
+{
+    CellContext& cell = *ray.cell;
+    cell.cellX = x;
+    cell.cellY = y;
+    cell.cellU = float(x - 40);
+    cell.cellV = float(y - 25);
+    ray.out = &screenBuffer[y * SCREEN_COLUMNS + x];
+    *ray.out = CharInfo{MISS_GLYPH, MISS_ATTR};
     const float dx = float(double(cell.cellU) / SCREEN_HALF_WIDTH);
     const float dy = float(double(cell.cellV) / SCREEN_HALF_HEIGHT);
-    const Vector3 dir = rotateXYZ(dx, dy, 1.0f, frame.turnA, frame.turnB, frame.turnG);
+    ray.dir = rotateXYZ(dx, dy, 1.0f, frame.turnA, frame.turnB, frame.turnG);
+    ray.p = advance(frame.camera, float(START_LENGTHS), ray.dir);
+    ray.inFlight = true;
+}
+
+// One iteration of marchCell's loop.
+template <FastScene scene>
+RayStep stepRay(const MarchFrame& frame, Ray& ray)
+{
+    CellContext& cell = *ray.cell;
+    const Vector3 p = ray.p;
     const Vector3 ref = frame.reference;
-    Vector3 p = advance(frame.camera, float(START_LENGTHS), dir);
-    const float viewDistance = frame.viewDistance;
+    cell.samplePoint = p;
+    ray.d = scene(cell, p.x, p.y, p.z);
+    ray.travelled = length3(float(double(p.x) - ref.x), float(double(p.y) - ref.y), float(double(p.z) - ref.z));
+    if (ray.d < HIT_DISTANCE) return RayStep::Hit;
+    if (escapeHeld()) return RayStep::Ended;
+    const Vector3 next = advance(p, ray.d, ray.dir);
+    if (!(ray.travelled < frame.viewDistance)) return RayStep::Ended;
+    if (next.x == p.x && next.y == p.y && next.z == p.z) return RayStep::Ended;
+    ray.p = next;
+    return RayStep::Going;
+}
 
-    float d;
-    float travelled;
-    for (;;) {
-        cell.samplePoint = p;
-        d = scene(cell, p.x, p.y, p.z);
-        travelled = length3(float(double(p.x) - ref.x), float(double(p.y) - ref.y), float(double(p.z) - ref.z));
-        if (d < HIT_DISTANCE) break;
-        if (escapeHeld()) return;
-        const Vector3 next = advance(p, d, dir);
-        if (!(travelled < viewDistance)) return;
-        if (next.x == p.x && next.y == p.y && next.z == p.z) return;
-        p = next;
-    }
-
-    p = advance(p, d, dir);
+// marchCell's hit steps.
+template <FastScene scene>
+void shadeHit(const MarchFrame& frame, Ray& ray)
+{
+    CellContext& cell = *ray.cell;
+    const Vector3 p = advance(ray.p, ray.d, ray.dir);
     const Vector3 n = normalAt<scene>(cell, p.x, p.y, p.z);
     const Vector3 light = frame.light;
     const float lit = dot3(n.x, n.y, n.z, light.x, light.y, light.z);
@@ -79,21 +105,42 @@ void marchOne(const MarchFrame& frame, CellContext& cell)
     if (shade < 0.0f) shade = 0.0f;
     else if (shade > 1.0f) shade = 1.0f;
 
-    const double fade = hitFade(travelled, viewDistance);
-    out.glyph = shadeGlyph(shadeIndexOf(shade, fade));
+    const double fade = hitFade(ray.travelled, frame.viewDistance);
+    ray.out->glyph = shadeGlyph(shadeIndexOf(shade, fade));
     const int64_t ramp = rampNumber(frame.effectId, p, cell.hitMaterial, relaxedLoad(demo.beatCount));
-    out.attr = rampAttribute(colourIndexOf(shade, fade), ramp);
+    ray.out->attr = rampAttribute(colourIndexOf(shade, fade), ramp);
 }
 
+// The row's cells, MARCH_LANES rays at a time: a ray's steps depend on each
+// other, but not on another ray's, so the processor works on both at once.
+// When a ray ends its lane takes the next column.
 template <FastScene scene>
-void marchCells(const MarchFrame& frame, CellContext& cell, int y)
+void marchCells(const MarchFrame& frame, CellContext (&cells)[MARCH_LANES], int y)
 {
-    cell.cellY = y;
-    cell.cellV = float(y - 25);
-    for (int x = 0; x < SCREEN_COLUMNS; ++x) {
-        cell.cellX = x;
-        cell.cellU = float(x - 40);
-        marchOne<scene>(frame, cell);
+    Ray rays[MARCH_LANES];
+    int nextColumn = 0;
+    int inFlight = 0;
+    for (int lane = 0; lane < MARCH_LANES; ++lane) {
+        rays[lane].cell = &cells[lane];
+        rays[lane].inFlight = false;
+        if (nextColumn < SCREEN_COLUMNS) {
+            startRay(frame, rays[lane], nextColumn++, y);
+            ++inFlight;
+        }
+    }
+    while (inFlight > 0) {
+        for (Ray& ray : rays) {
+            if (!ray.inFlight) continue;
+            const RayStep step = stepRay<scene>(frame, ray);
+            if (step == RayStep::Going) continue;
+            if (step == RayStep::Hit) shadeHit<scene>(frame, ray);
+            if (nextColumn < SCREEN_COLUMNS) {
+                startRay(frame, ray, nextColumn++, y);
+            } else {
+                ray.inFlight = false;
+                --inFlight;
+            }
+        }
     }
 }
 
@@ -117,7 +164,7 @@ MarchFrame prepareMarchFrame()
     return frame;
 }
 
-void marchRow(const MarchFrame& frame, CellContext& cell, int y)
+void marchRow(const MarchFrame& frame, CellContext (&cell)[MARCH_LANES], int y)
 {
     switch (frame.effectId) {
     case 1: marchCells<fastscene::scene1>(frame, cell, y); break;

@@ -22,7 +22,11 @@ struct MarchFrame {
 // viewDistance). Called once per frame, before any row.
 MarchFrame prepareMarchFrame();
 
+// Rays a thread keeps in flight at once, each with its own CellContext.
+constexpr int MARCH_LANES = 2;
+
 // Row y, columns 0 to 79, the cells exactly as marchCell draws them. Uses
-// cell for the per-cell values and the scratch; reads the pulses, beatCount
-// and timeSec from demo as marchCell does, and asks escapeHeld on every step.
-void marchRow(const MarchFrame& frame, CellContext& cell, int y);
+// cells for the per-cell values and the scratch, one per ray in flight; reads
+// the pulses, beatCount and timeSec from demo as marchCell does, and asks
+// escapeHeld on every step of every ray.
+void marchRow(const MarchFrame& frame, CellContext (&cells)[MARCH_LANES], int y);

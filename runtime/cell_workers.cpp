@@ -27,21 +27,21 @@ struct FrameJob {
     WarpFrame warp;
 };
 
-void drawRow(const FrameJob& job, CellContext& cell, int y)
+void drawRow(const FrameJob& job, CellContext (&cells)[MARCH_LANES], int y)
 {
     const int effect = job.effectId;
-    if (effect >= 1 && effect <= 8) marchRow(job.march, cell, y);
+    if (effect >= 1 && effect <= 8) marchRow(job.march, cells, y);
     else if (effect == 0) plasmaRow(job.plasma, y);
     else if (effect == 9) warpRow(job.warp, y);
 }
 
 // Rows are claimed one at a time: a row of open sky costs little and a row
 // through the scene much more, so fixed shares would leave a thread idle.
-void drawClaimedRows(const FrameJob& job, std::atomic<int>& nextRow, CellContext& cell)
+void drawClaimedRows(const FrameJob& job, std::atomic<int>& nextRow, CellContext (&cells)[MARCH_LANES])
 {
     for (int y = nextRow.fetch_add(1, std::memory_order_relaxed); y < SCREEN_ROWS;
          y = nextRow.fetch_add(1, std::memory_order_relaxed))
-        drawRow(job, cell, y);
+        drawRow(job, cells, y);
 }
 
 // Workers that live from the first frame drawn with their count to the next
@@ -74,7 +74,7 @@ struct WorkerPool {
 
     void work()
     {
-        CellContext cell{};
+        CellContext cells[MARCH_LANES]{};
         unsigned long long seen = 0;
         for (;;) {
             const FrameJob* current;
@@ -85,7 +85,7 @@ struct WorkerPool {
                 seen = frame;
                 current = job;
             }
-            drawClaimedRows(*current, nextRow, cell);
+            drawClaimedRows(*current, nextRow, cells);
             {
                 std::lock_guard<std::mutex> guard(lock);
                 if (--busy == 0) frameDone.notify_one();
@@ -95,7 +95,7 @@ struct WorkerPool {
 
     // Draws the frame with the calling thread and every worker; returns when
     // every row is drawn.
-    void draw(const FrameJob& frameJob, CellContext& cell)
+    void draw(const FrameJob& frameJob, CellContext (&cells)[MARCH_LANES])
     {
         {
             std::lock_guard<std::mutex> guard(lock);
@@ -105,7 +105,7 @@ struct WorkerPool {
             ++frame;
         }
         frameReady.notify_all();
-        drawClaimedRows(frameJob, nextRow, cell);
+        drawClaimedRows(frameJob, nextRow, cells);
         std::unique_lock<std::mutex> guard(lock);
         frameDone.wait(guard, [&] { return busy == 0; });
     }
@@ -113,7 +113,7 @@ struct WorkerPool {
 
 std::unique_ptr<WorkerPool> pool;
 FrameJob job;
-CellContext callerCell;
+CellContext callerCells[MARCH_LANES];
 
 void prepareJob()
 {
@@ -131,14 +131,14 @@ void renderCellsFast(int threads)
     prepareJob();
     if (threads <= 1) {
         pool.reset();
-        for (int y = 0; y < SCREEN_ROWS; ++y) drawRow(job, callerCell, y);
+        for (int y = 0; y < SCREEN_ROWS; ++y) drawRow(job, callerCells, y);
         return;
     }
     if (!pool || int(pool->threads.size()) != threads - 1) {
         pool.reset();
         pool = std::make_unique<WorkerPool>(threads - 1);
     }
-    pool->draw(job, callerCell);
+    pool->draw(job, callerCells);
 }
 
 int defaultCellThreads()

@@ -119,7 +119,9 @@ inline float scene5(CellContext&, float x, float y, float z)
     return rods < holes ? holes : rods;
 }
 
-// Scene 6 (scene_channels.cpp).
+// Scene 6 (scene_channels.cpp). The middle grid's remainder is taken from
+// the coarse one's: 30 divides 90, so fmod(fmod(a, 90), 30) is fmod(a, 30),
+// and both remainders are exact, so the bits are the same.
 inline float deepestChannel(float best, float x, float y, float z, float w)
 {
     const float alongZ = -boxDistance(x, y, z, w, w, 1000.0f);
@@ -131,18 +133,30 @@ inline float deepestChannel(float best, float x, float y, float z, float w)
     return best;
 }
 
-inline float channelsOf(float best, double period, double offset, float halfWidth, float x, float y, float z)
+struct CoarseAndMiddle {
+    float coarse, middle;
+};
+
+inline CoarseAndMiddle channelFolds(float v)
 {
-    return deepestChannel(best, foldExact(x, period, offset), foldExact(y, period, offset),
-                          foldExact(z, period, offset), halfWidth);
+    const float shifted = float(double(v) + 500.0);
+    const double r90 = double(float(exactRemainder(double(shifted), 90.0)));
+    double r30 = r90;
+    if (r30 >= 60.0) r30 -= 60.0;
+    else if (r30 >= 30.0) r30 -= 30.0;
+    else if (r30 <= -60.0) r30 += 60.0;
+    else if (r30 <= -30.0) r30 += 30.0;
+    return {float(r90 - 45.0), float(double(float(r30)) - 15.0)};
 }
 
 inline float scene6(CellContext&, float x, float y, float z)
 {
+    const CoarseAndMiddle fx = channelFolds(x), fy = channelFolds(y), fz = channelFolds(z);
     float best = cubeDistance(x, y, z, 1000.0f);
-    best = channelsOf(best, 90.0, 500.0, 15.0f, x, y, z);
-    best = channelsOf(best, 30.0, 500.0, 5.0f, x, y, z);
-    best = channelsOf(best, 10.0, 500.25, 1.65f, x, y, z);
+    best = deepestChannel(best, fx.coarse, fy.coarse, fz.coarse, 15.0f);
+    best = deepestChannel(best, fx.middle, fy.middle, fz.middle, 5.0f);
+    best = deepestChannel(best, foldExact(x, 10.0, 500.25), foldExact(y, 10.0, 500.25), foldExact(z, 10.0, 500.25),
+                          1.65f);
     return best;
 }
 

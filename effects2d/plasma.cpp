@@ -1,6 +1,9 @@
 // The plasma: a wave along the rows, one along the columns and rings from the
 // centre, swelled and flattened by a slow sine and drifting down with time.
 // Every beat moves each cell one ramp on and changes the glyph of the screen.
+//
+// The fast cell loop draws it with fast_effects2d.cpp, which must give the same
+// cells; a change here goes there too.
 #include <cmath>
 
 #include "art/tables.h"

@@ -1,6 +1,9 @@
 // The texture warp: the texture repeated without end, seen through a camera
 // that turns back and forth, zooms, glides and wobbles each axis in a wave.
 // Each repetition gets its own colour ramp; every beat moves all ramps on.
+//
+// The fast cell loop draws it with fast_effects2d.cpp, which must give the same
+// cells; a change here goes there too.
 #include <cmath>
 
 #include "art/images.h"

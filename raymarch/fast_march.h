@@ -4,8 +4,8 @@
 // row with the scene of the frame called directly.
 #pragma once
 
+#include "raymarch/cell_context.h"
 #include "raymarch/primitives.h"
-#include "runtime/cell_context.h"
 
 struct MarchFrame {
     int effectId;        // the scene, 1..8

@@ -8,8 +8,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "raymarch/cell_context.h"
 #include "raymarch/primitives.h"
-#include "runtime/cell_context.h"
 
 namespace fastscene {
 

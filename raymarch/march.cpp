@@ -3,6 +3,10 @@
 // 0.001 of a surface or passes the view distance. A hit is shaded by the angle
 // between its normal and a light that turns with the camera, faded with
 // distance, and coloured by a ramp chosen from its position and the beat.
+//
+// This is the straightforward renderer, one cell per call with every value
+// computed per cell; the demo draws with the fast one (fast_march.cpp), which
+// must give the same cells.
 #include "raymarch/march.h"
 
 #include <cmath>

@@ -13,7 +13,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "runtime/cell_context.h"
 #include "runtime/demo_state.h"
 
 // Offset added before the fold's remainder, so that the pattern repeats for
@@ -118,8 +117,10 @@ inline float foldExact(float v, double period, double offset = FOLD_OFFSET)
     return float(double(remainder) - period / 2.0);
 }
 
-// The cosine and sine of an angle, each rounded to float before use
-// (AxisTurn, in runtime/cell_context.h).
+// The cosine and sine of an angle, each rounded to float before use.
+struct AxisTurn {
+    double c, s;
+};
 inline AxisTurn axisTurn(float angle)
 {
     return {double(float(std::cos(double(angle)))), double(float(std::sin(double(angle))))};

@@ -3,6 +3,10 @@
 // three axes. The result is the largest of the ten terms: the cube itself, and
 // for each channel the negated box distance, which is positive inside the
 // channel. Static: it reads no demo state.
+//
+// The fast cell loop has its own copy of these formulas (fast_scenes.h); a
+// change here goes there too, and the fast loop's equality tests fail until it
+// does.
 #include "raymarch/primitives.h"
 #include "raymarch/scenes.h"
 

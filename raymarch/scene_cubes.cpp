@@ -4,6 +4,10 @@
 // share the phases of the march point), a slow drift with time, and a twist
 // along the rotation's own axis that beatPulse switches on for a moment after
 // each beat.
+//
+// The fast cell loop has its own copy of these formulas (fast_scenes.h); a
+// change here goes there too, and the fast loop's equality tests fail until it
+// does.
 #include "raymarch/primitives.h"
 #include "raymarch/scenes.h"
 

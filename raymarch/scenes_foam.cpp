@@ -1,6 +1,10 @@
 // Scenes 1 and 3: two lattices of foam. Both intersect a big period-20 shape
 // with the complement of radius-1 holes at the odd coordinates (period 2),
 // whose neighbours touch, so every surface is riddled with holes.
+//
+// The fast cell loop has its own copy of these formulas (fast_scenes.h); a
+// change here goes there too, and the fast loop's equality tests fail until it
+// does.
 #include "raymarch/primitives.h"
 #include "raymarch/scenes.h"
 

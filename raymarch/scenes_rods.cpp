@@ -1,6 +1,10 @@
 // Scenes 4 and 5: rods. Both fold space into cells, join infinite cylinders
 // with a minimum and cut a lattice of spherical holes out of every surface
 // with a maximum against the negated hole distance.
+//
+// The fast cell loop has its own copy of these formulas (fast_scenes.h); a
+// change here goes there too, and the fast loop's equality tests fail until it
+// does.
 #include "raymarch/primitives.h"
 #include "raymarch/scenes.h"
 

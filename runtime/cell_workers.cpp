@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "effects2d/fast_effects2d.h"
+#include "raymarch/cell_context.h"
 #include "raymarch/fast_march.h"
-#include "runtime/cell_context.h"
 
 namespace {
 

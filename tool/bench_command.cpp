@@ -10,7 +10,6 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "runtime/cell_workers.h"

@@ -1,19 +1,17 @@
-// What one thread of the fast cell loop keeps for the cell it is drawing: the
-// per-cell values and the ray marcher's scratch, which the straightforward
-// loop keeps in demo. Each thread has its own, so threads never share them.
+// What the fast ray marcher keeps for one ray in flight: the per-cell values
+// and the scratch that the straightforward loop keeps in demo. Each ray of
+// each thread has its own, so threads never share them.
 #pragma once
 
-#include "runtime/demo_state.h"
+#include <cstdint>
 
-// The cosine and sine of an angle, rounded to float and held in double.
-struct AxisTurn {
-    double c, s;
-};
+#include "raymarch/primitives.h"
 
 // The last turn scene 2 derived for one of its three angles, keyed by the bits
 // of the float argument of its sine. While beatPulse is 0 the argument is the
 // same for every point of a 20-unit cell, so a ray marching through the cell
-// needs the three sines and turns only once.
+// needs the three sines and turns only once. Each of the three memos serves
+// one angle, so its amplitude never changes.
 struct SpinMemo {
     bool valid;
     uint32_t argumentBits;

@@ -1,9 +1,9 @@
 // The fast cell loop. Once per frame the effect's frame constants are taken
 // on the calling thread; then the rows are handed out one at a time, from a
 // shared counter, to the calling thread and to workers that wait between
-// frames. Each thread draws whole rows with its own CellContext, so the only
-// things threads share are the read-only frame, the row counter and the
-// cells, each of which one thread writes.
+// frames. Each thread draws whole rows with its own CellContexts (one per ray
+// it keeps in flight), so the only things threads share are the read-only
+// frame, the row counter and the cells, each of which one thread writes.
 #include "runtime/cell_workers.h"
 
 #include <atomic>

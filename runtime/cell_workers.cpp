@@ -7,6 +7,7 @@
 #include "runtime/cell_workers.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -35,27 +36,36 @@ void drawRow(const FrameJob& job, CellContext (&cells)[MARCH_LANES], int y)
     else if (effect == 9) warpRow(job.warp, y);
 }
 
-// Rows are claimed one at a time: a row of open sky costs little and a row
-// through the scene much more, so fixed shares would leave a thread idle.
-void drawClaimedRows(const FrameJob& job, std::atomic<int>& nextRow, CellContext (&cells)[MARCH_LANES])
+// A pause inside a spin loop.
+inline void relaxWhileSpinning()
 {
-    for (int y = nextRow.fetch_add(1, std::memory_order_relaxed); y < SCREEN_ROWS;
-         y = nextRow.fetch_add(1, std::memory_order_relaxed))
-        drawRow(job, cells, y);
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
 }
 
+// How long a worker watches for the next frame before it goes to sleep.
+// Frames come back to back, and a sleeping thread can take tens of
+// microseconds to wake (longer on a virtual machine), a few percent of a frame.
+constexpr auto WATCH_FOR_NEXT_FRAME = std::chrono::microseconds(200);
+
 // Workers that live from the first frame drawn with their count to the next
-// change of count or the end of the program.
+// change of count or the end of the program. Rows are claimed one at a time
+// from nextRow: a row of open sky costs little and a row through the scene much
+// more, so fixed shares would leave a thread idle. A frame is done when all its
+// rows are; the calling thread never waits for a worker that has not claimed
+// one (it may not even have woken up), and such a worker later finds the rows
+// gone, or claims rows of the next frame, whose job is in place by then.
 struct WorkerPool {
-    std::mutex lock;
+    std::mutex lock;  // for sleeping and waking only
     std::condition_variable frameReady;
     std::condition_variable frameDone;
     std::vector<std::thread> threads;
-    const FrameJob* job = nullptr;
-    std::atomic<int> nextRow{0};
-    unsigned long long frame = 0;  // counts the frames handed out
-    int busy = 0;                  // workers still drawing the current frame
-    bool stopping = false;
+    const FrameJob* job = nullptr;            // set before nextRow is reset
+    std::atomic<int> nextRow{SCREEN_ROWS};    // the next row to claim; 50 and up: none left
+    std::atomic<int> rowsDone{0};             // rows of the current frame drawn
+    std::atomic<unsigned long long> frame{0};  // counts the frames handed out
+    std::atomic<bool> stopping{false};
 
     explicit WorkerPool(int workers)
     {
@@ -66,48 +76,69 @@ struct WorkerPool {
     {
         {
             std::lock_guard<std::mutex> guard(lock);
-            stopping = true;
+            stopping.store(true);
         }
         frameReady.notify_all();
         for (std::thread& t : threads) t.join();
+    }
+
+    // Draws rows until none is left; returns true if it drew the frame's last.
+    bool drawClaimedRows(CellContext (&cells)[MARCH_LANES])
+    {
+        bool finished = false;
+        for (int y = nextRow.fetch_add(1, std::memory_order_acquire); y < SCREEN_ROWS;
+             y = nextRow.fetch_add(1, std::memory_order_acquire)) {
+            drawRow(*job, cells, y);
+            finished = rowsDone.fetch_add(1, std::memory_order_release) + 1 == SCREEN_ROWS;
+        }
+        return finished;
+    }
+
+    // Returns false when the pool is stopping, true once a frame after `seen`
+    // has been handed out.
+    bool awaitFrame(unsigned long long seen)
+    {
+        const auto until = std::chrono::steady_clock::now() + WATCH_FOR_NEXT_FRAME;
+        for (int round = 0;; ++round) {
+            if (stopping.load(std::memory_order_acquire)) return false;
+            if (frame.load(std::memory_order_acquire) != seen) return true;
+            if (round % 64 == 63 && std::chrono::steady_clock::now() >= until) break;
+            relaxWhileSpinning();
+        }
+        std::unique_lock<std::mutex> guard(lock);
+        frameReady.wait(guard, [&] { return stopping.load() || frame.load() != seen; });
+        return !stopping.load();
     }
 
     void work()
     {
         CellContext cells[MARCH_LANES]{};
         unsigned long long seen = 0;
-        for (;;) {
-            const FrameJob* current;
-            {
-                std::unique_lock<std::mutex> guard(lock);
-                frameReady.wait(guard, [&] { return stopping || frame != seen; });
-                if (stopping) return;
-                seen = frame;
-                current = job;
-            }
-            drawClaimedRows(*current, nextRow, cells);
-            {
+        while (awaitFrame(seen)) {
+            seen = frame.load(std::memory_order_acquire);
+            if (drawClaimedRows(cells)) {
                 std::lock_guard<std::mutex> guard(lock);
-                if (--busy == 0) frameDone.notify_one();
+                frameDone.notify_one();
             }
         }
     }
 
-    // Draws the frame with the calling thread and every worker; returns when
+    // Draws the frame with the calling thread and the workers; returns when
     // every row is drawn.
     void draw(const FrameJob& frameJob, CellContext (&cells)[MARCH_LANES])
     {
+        job = &frameJob;
+        rowsDone.store(0, std::memory_order_relaxed);
+        nextRow.store(0, std::memory_order_release);
         {
             std::lock_guard<std::mutex> guard(lock);
-            job = &frameJob;
-            nextRow.store(0, std::memory_order_relaxed);
-            busy = int(threads.size());
-            ++frame;
+            frame.fetch_add(1, std::memory_order_release);
         }
         frameReady.notify_all();
-        drawClaimedRows(frameJob, nextRow, cells);
+        drawClaimedRows(cells);
+        if (rowsDone.load(std::memory_order_acquire) == SCREEN_ROWS) return;
         std::unique_lock<std::mutex> guard(lock);
-        frameDone.wait(guard, [&] { return busy == 0; });
+        frameDone.wait(guard, [&] { return rowsDone.load(std::memory_order_acquire) == SCREEN_ROWS; });
     }
 };
 

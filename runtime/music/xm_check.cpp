@@ -49,7 +49,9 @@ bool isCompleteXm(const std::vector<uint8_t>& file)
     }
 
     for (int instrument = 0; instrument < instruments; instrument++) {
-        if (at == size) return true;  // the file stops cleanly between instruments
+        // Converters wrote files that stop cleanly after fewer instruments than
+        // the header claims; a file that stops before the first one is cut off.
+        if (at == size && instrument > 0) return true;
         if (at + INSTRUMENT_FIXED_PART > size) return false;
         uint64_t headerSize = read32(file, at);
         int samples = read16(file, at + 27);

@@ -14,8 +14,9 @@ bool looksLikeXm(const std::vector<uint8_t>& file);
 
 // True when every part the XM's headers declare is in the file: the header
 // and order list, each pattern's data, each instrument and sample header and
-// the sample data. A file ending exactly after its last whole instrument is
-// accepted (converters wrote files that claim more instruments than they hold).
+// the sample data. A file ending exactly after a whole instrument, the first or
+// a later one, is accepted: converters wrote files that claim more instruments
+// than they hold.
 bool isCompleteXm(const std::vector<uint8_t>& file);
 
 }  // namespace music

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace testxm {
 
@@ -104,9 +105,21 @@ std::vector<uint8_t> encode(const Module& module)
     return out;
 }
 
+// The files this process wrote, removed when it exits.
+struct TempFiles {
+    std::vector<std::string> paths;
+    ~TempFiles()
+    {
+        for (const std::string& path : paths) std::remove(path.c_str());
+    }
+};
+static TempFiles tempFiles;
+
 std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& bytes)
 {
-    std::string path = testing::TempDir() + "murl13_" + name;
+    // The process id keeps tests that ctest runs side by side off each other's files.
+    std::string path = testing::TempDir() + "murl13_" + std::to_string(getpid()) + "_" + name;
+    tempFiles.paths.push_back(path);
     std::FILE* file = std::fopen(path.c_str(), "wb");
     EXPECT_NE(file, nullptr) << path;
     if (file == nullptr) return path;

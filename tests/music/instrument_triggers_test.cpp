@@ -48,8 +48,9 @@ void expectTriggers(const SongScan& scan, const std::vector<Expected>& expected)
 
 TEST(InstrumentTriggers, NotesTriggerTheirOwnOrTheChannelsLastInstrument)
 {
-    Module module = oneOrderModule(8, 2);
+    Module module = oneOrderModule(8, 3);
     Pattern& p = module.patterns[0];
+    cellAt(p, module, 0, 2) = {C4, 0};        // nothing named on channel 2 yet: no trigger
     cellAt(p, module, 0, 0) = {C4, 2};
     cellAt(p, module, 1, 0) = {D4, 0};        // no instrument: channel 0's last, 2
     cellAt(p, module, 2, 1) = {0, 5};         // an instrument alone sets it, starts nothing
@@ -60,14 +61,6 @@ TEST(InstrumentTriggers, NotesTriggerTheirOwnOrTheChannelsLastInstrument)
     cellAt(p, module, 7, 0) = {0, 0, 0x30};   // a volume alone starts nothing
     SongScan scan = scanSong(writeModule("implicit.xm", module), 60);
     expectTriggers(scan, {{0 * ROW, 2}, {1 * ROW, 2}, {3 * ROW, 5}, {4 * ROW, 3}, {5 * ROW, 3}, {6 * ROW, 5}});
-}
-
-TEST(InstrumentTriggers, NoNoteWithoutAnyInstrumentOnItsChannel)
-{
-    Module module = oneOrderModule(2, 2);
-    cellAt(module.patterns[0], module, 0, 0) = {C4, 0};  // nothing named on channel 0 yet
-    cellAt(module.patterns[0], module, 1, 1) = {C4, 4};
-    expectTriggers(scanSong(writeModule("noinstrument.xm", module), 60), {{1 * ROW, 4}});
 }
 
 TEST(InstrumentTriggers, KeyOffAndInvalidNotesAreNotTriggers)

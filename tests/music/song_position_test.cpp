@@ -124,20 +124,14 @@ TEST(SongPosition, SongWrapsToItsRestartPosition)
     EXPECT_NEAR(firstWrap, 1.44, TIME_ROUNDING);
 }
 
-TEST(SongPosition, TriggersComeBackWhenTheSongWraps)
+TEST(SongPosition, ABackwardJumpEndsThePass)
 {
-    Module module = plainSong(2, 4);
-    cellAt(module.patterns[0], module, 0, 0) = {C4, 2};
-    cellAt(module.patterns[1], module, 0, 0) = {C4, 5};
-    std::string path = writeModule("wraptriggers.xm", module);
-    music::TickLoop* loop = music::openTickLoop(path.c_str());
-    ASSERT_NE(loop, nullptr);
-    std::vector<int> triggers;
-    music::Tick tick;
-    for (int i = 0; i < 3 * 2 * 4 * 6; i++) {  // three passes of 2 orders x 4 rows x 6 ticks
-        ASSERT_TRUE(music::playTick(loop, tick));
-        triggers.insert(triggers.end(), tick.triggers, tick.triggers + tick.triggerCount);
-    }
-    music::closeTickLoop(loop);
-    EXPECT_EQ(triggers, (std::vector<int>{2, 5, 2, 5, 2, 5}));
+    // Songs that loop by a jump back rather than by their restart position.
+    Module module = plainSong(3, 4);
+    cellAt(module.patterns[0], module, 0, 0) = {0, 0, 0, FX_SPEED, 3};
+    cellAt(module.patterns[2], module, 3, 0) = {0, 0, 0, FX_POSITION_JUMP, 1};
+    cellAt(module.patterns[1], module, 0, 1) = {C4, 2};
+    SongScan scan = scanSong(writeModule("jumpback.xm", module), 60);
+    expectOrders(scan, {{0.0, 0}, {0.24, 1}, {0.48, 2}});
+    EXPECT_NEAR(scan.endTime, 0.72, TIME_ROUNDING);
 }

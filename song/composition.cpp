@@ -195,15 +195,15 @@ constexpr const char* FINAL_CHORD = "Am";
 
 // ---- Levels (volume column, 0..64) ----------------------------------------
 
-constexpr int VOL_KICK = 64, VOL_KICK_GHOST = 36, VOL_KICK_INTRO = 44;
-constexpr int VOL_SNARE = 54, VOL_SNARE_GHOST = 18;
-constexpr int VOL_ROLL_START = 12, VOL_ROLL_END = 56;
-constexpr int VOL_HAT_SOFT = 14, VOL_HAT = 22, VOL_HAT_ACCENT = 30, VOL_OPEN_HAT = 18;
-constexpr int VOL_BASS = 46;
-constexpr int VOL_LEAD = 34, VOL_ECHO = 12, VOL_HARMONY = 22;
+constexpr int VOL_KICK = 54, VOL_KICK_GHOST = 32, VOL_KICK_INTRO = 40;
+constexpr int VOL_SNARE = 64, VOL_SNARE_GHOST = 22;
+constexpr int VOL_ROLL_START = 12, VOL_ROLL_END = 60;
+constexpr int VOL_HAT_SOFT = 20, VOL_HAT = 30, VOL_HAT_ACCENT = 40, VOL_OPEN_HAT = 26;
+constexpr int VOL_BASS = 40;
+constexpr int VOL_LEAD = 52, VOL_ECHO = 18, VOL_HARMONY = 32;
 constexpr int VOL_ARP = 16, VOL_ARP_ACCENT = 22, VOL_ARP_SOFT = 11, VOL_ARP_FADE_START = 3;
-constexpr int VOL_PAD = 15;
-constexpr int VOL_CRASH = 40, VOL_STAB = 30, VOL_HIT = 48;
+constexpr int VOL_PAD = 18;
+constexpr int VOL_CRASH = 44, VOL_STAB = 36, VOL_HIT = 48;
 constexpr int VOL_RISER_START = 4, VOL_RISER_END = 30;
 
 constexpr uint8_t VIBRATO = 0x34;         // speed 3, depth 4

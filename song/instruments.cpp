@@ -205,17 +205,17 @@ xm::Envelope envelope(std::vector<xm::EnvelopePoint> points, int sustain)
 
 xm::Instrument bass()
 {
-    synth::ToneSpec spec;
-    spec.period = 256;
-    spec.loopCycles = 1;
-    spec.attackCycles = 24;
-    spec.harmonics = 80;
-    spec.brightStart = 28;
-    spec.brightEnd = 5;
-    spec.brightTime = 6;
-    spec.subGain = 0.5;
-    spec.voices = {{1, 1.0, false}};
-    xm::Instrument ins = instrument("bass", synth::tone(spec, "bass"), 64, 128);
+    synth::ToneDesign design;
+    design.period = 256;
+    design.loopCycles = 1;
+    design.attackCycles = 24;
+    design.harmonics = 80;
+    design.brightStart = 28;
+    design.brightEnd = 5;
+    design.brightTime = 6;
+    design.subGain = 0.5;
+    design.voices = {{1, 1.0, false}};
+    xm::Instrument ins = instrument("bass", synth::tone(design, "bass"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 64}, {6, 52}, {24, 46}, {30, 0}}, 2);
     ins.fadeout = 0x800;
     return ins;
@@ -223,13 +223,13 @@ xm::Instrument bass()
 
 xm::Instrument lead()
 {
-    synth::ToneSpec spec;
-    spec.period = 64;
-    spec.loopCycles = 120;
-    spec.harmonics = 16;
-    spec.brightStart = spec.brightEnd = 9;
-    spec.voices = {{120, 1.0, false}, {121, 0.8, false}, {119, 0.45, true}};
-    xm::Instrument ins = instrument("lead", synth::tone(spec, "lead"), 64, 128);
+    synth::ToneDesign design;
+    design.period = 64;
+    design.loopCycles = 120;
+    design.harmonics = 16;
+    design.brightStart = design.brightEnd = 9;
+    design.voices = {{120, 1.0, false}, {121, 0.8, false}, {119, 0.45, true}};
+    xm::Instrument ins = instrument("lead", synth::tone(design, "lead"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 0}, {2, 64}, {12, 50}, {40, 44}, {52, 0}}, 3);
     ins.fadeout = 0x600;
     return ins;
@@ -237,13 +237,13 @@ xm::Instrument lead()
 
 xm::Instrument pad()
 {
-    synth::ToneSpec spec;
-    spec.period = 64;
-    spec.loopCycles = 160;
-    spec.harmonics = 24;
-    spec.brightStart = spec.brightEnd = 5;
-    spec.voices = {{159, 0.9, false}, {160, 1.0, false}, {161, 0.9, false}, {162, 0.5, true}};
-    xm::Instrument ins = instrument("pad", synth::tone(spec, "pad"), 64, 128);
+    synth::ToneDesign design;
+    design.period = 64;
+    design.loopCycles = 160;
+    design.harmonics = 24;
+    design.brightStart = design.brightEnd = 5;
+    design.voices = {{159, 0.9, false}, {160, 1.0, false}, {161, 0.9, false}, {162, 0.5, true}};
+    xm::Instrument ins = instrument("pad", synth::tone(design, "pad"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 0}, {30, 50}, {70, 64}, {150, 0}}, 2);
     ins.fadeout = 0x200;
     return ins;
@@ -251,16 +251,16 @@ xm::Instrument pad()
 
 xm::Instrument arp()
 {
-    synth::ToneSpec spec;
-    spec.period = 64;
-    spec.loopCycles = 1;
-    spec.attackCycles = 60;
-    spec.harmonics = 18;
-    spec.brightStart = 16;
-    spec.brightEnd = 3;
-    spec.brightTime = 14;
-    spec.voices = {{1, 1.0, true}};
-    xm::Instrument ins = instrument("arp", synth::tone(spec, "arp"), 64, 88);
+    synth::ToneDesign design;
+    design.period = 64;
+    design.loopCycles = 1;
+    design.attackCycles = 60;
+    design.harmonics = 18;
+    design.brightStart = 16;
+    design.brightEnd = 3;
+    design.brightTime = 14;
+    design.voices = {{1, 1.0, true}};
+    xm::Instrument ins = instrument("arp", synth::tone(design, "arp"), 64, 88);
     ins.volumeEnvelope = envelope({{0, 64}, {6, 34}, {20, 14}, {50, 0}}, -1);
     return ins;
 }

@@ -36,10 +36,10 @@ void tune(xm::Sample& s, double rateAtC4)
     s.finetune = int8_t(std::clamp(fine, -128, 127));
 }
 
-xm::Sample tone(const ToneSpec& spec, const char* name)
+xm::Sample tone(const ToneDesign& design, const char* name)
 {
-    const int loopLength = spec.period * spec.loopCycles;
-    const int attackLength = spec.period * spec.attackCycles;
+    const int loopLength = design.period * design.loopCycles;
+    const int attackLength = design.period * design.attackCycles;
     Signal x(size_t(attackLength + loopLength));
     // Harmonic gains at one moment: a saw or square spectrum through a
     // gentle two-pole lowpass whose corner moves from bright to dark.
@@ -50,23 +50,23 @@ xm::Sample tone(const ToneSpec& spec, const char* name)
     };
     for (int n = 0; n < int(x.size()); ++n) {
         // Time in centre-voice cycles; the loop (n >= attackLength) is static.
-        double cycle = std::min(n, attackLength) / double(spec.period);
-        double corner = spec.brightEnd +
-            (spec.brightStart - spec.brightEnd) * std::exp(-cycle / spec.brightTime);
-        if (n >= attackLength) corner = spec.brightEnd +
-            (spec.brightStart - spec.brightEnd) * std::exp(-spec.attackCycles / spec.brightTime);
+        double cycle = std::min(n, attackLength) / double(design.period);
+        double corner = design.brightEnd +
+            (design.brightStart - design.brightEnd) * std::exp(-cycle / design.brightTime);
+        if (n >= attackLength) corner = design.brightEnd +
+            (design.brightStart - design.brightEnd) * std::exp(-design.attackCycles / design.brightTime);
         double v = 0;
         int fromLoop = n - attackLength;  // phases are measured from the loop start
-        for (const Voice& voice : spec.voices) {
+        for (const Voice& voice : design.voices) {
             double cyclesPerSample = double(voice.cyclesPerLoop) / loopLength;
             double phase = 2.0 * PI * std::fmod(cyclesPerSample * fromLoop, 1.0);
-            for (int h = 1; h <= spec.harmonics; ++h) {
+            for (int h = 1; h <= design.harmonics; ++h) {
                 double g = gainAt(h, corner, voice.oddOnly);
                 if (g != 0) v += voice.gain * g * std::sin(h * phase);
             }
         }
-        if (spec.subGain != 0)
-            v += spec.subGain * std::sin(2.0 * PI * std::fmod(double(fromLoop) / spec.period, 1.0));
+        if (design.subGain != 0)
+            v += design.subGain * std::sin(2.0 * PI * std::fmod(double(fromLoop) / design.period, 1.0));
         x[size_t(n)] = v;
     }
     xm::Sample s;
@@ -75,7 +75,7 @@ xm::Sample tone(const ToneSpec& spec, const char* name)
     s.loop = xm::Loop::Forward;
     s.loopStart = uint32_t(attackLength);
     s.loopLength = uint32_t(loopLength);
-    tune(s, MIDDLE_C_HZ * spec.period);
+    tune(s, MIDDLE_C_HZ * design.period);
     return s;
 }
 

@@ -48,7 +48,7 @@ struct Voice {
     bool oddOnly;       // square-like instead of saw-like
 };
 
-struct ToneSpec {
+struct ToneDesign {
     int period = 64;          // samples per cycle of the centre voice
     int loopCycles = 1;       // loop length in centre-voice cycles
     int attackCycles = 0;     // cycles before the loop, where the brightness moves
@@ -61,6 +61,6 @@ struct ToneSpec {
 };
 
 // The tone as a looped sample, tuned so note C-4 sounds middle C.
-xm::Sample tone(const ToneSpec& spec, const char* name);
+xm::Sample tone(const ToneDesign& design, const char* name);
 
 }  // namespace synth

@@ -1,8 +1,15 @@
 // murl13: the demo. The frame loop lives in the core; the terminal host and the
 // music layer give it a screen, a clock, a keyboard and a song.
 #include "runtime/frame_loop.h"
+#include "runtime/terminal/terminal_app.h"
 
 int main()
 {
-    return runDemo();
+    if (!terminal::requireTerminal()) return 1;
+    const int status = runDemo();
+    terminal::closeConsole();
+    // Ctrl-C, SIGTERM and SIGHUP end the demo cleanly, then the process dies
+    // by that signal as its caller expects.
+    terminal::endByStopSignal();
+    return status;
 }

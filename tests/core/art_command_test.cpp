@@ -9,125 +9,72 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "art/images.h"
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
-
 std::string toolPath()
 {
     char self[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length <= 0) return "murl13-tool";
-    std::string path(self, size_t(length));
+    const std::string path(self, size_t(length > 0 ? length : 0));
     return path.substr(0, path.rfind('/') + 1) + "murl13-tool";
 }
 
-// Runs the tool with `args` and `redirect` (which picks the stream to keep).
-ToolRun run(const std::string& args, const char* redirect)
+// Runs `murl13-tool art ARGS`; `redirect` picks the stream kept. Returns the
+// exit status and the kept stream.
+std::pair<int, std::string> art(const std::string& args, const char* redirect = "2>/dev/null")
 {
-    ToolRun result;
-    const std::string command = "'" + toolPath() + "' art " + args + " " + redirect;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
+    FILE* pipe = popen(("'" + toolPath() + "' art " + args + " " + redirect).c_str(), "r");
+    std::string out;
     char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, got);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    for (size_t got; pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
+    const int status = pipe ? pclose(pipe) : -1;
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
-ToolRun stdoutOf(const std::string& args) { return run(args, "2>/dev/null"); }
-ToolRun stderrOf(const std::string& args) { return run(args, "2>&1 >/dev/null"); }
-
-std::string expectedDigits(const ImageInfo& image)
+TEST(ArtCommand, DigitsAreThePixelsAndBadArgumentsFailWithUsageOnly)
 {
-    std::string text;
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x) text += char('0' + image.pixels[y * image.width + x]);
-        text += '\n';
-    }
-    return text;
-}
-
-class ArtCommand : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(access(toolPath().c_str(), X_OK), 0) << "build murl13-tool first: " << toolPath();
-    }
-};
-
-TEST_F(ArtCommand, DigitsAreThePixelsOfEveryImage)
-{
-    const struct {
-        const char* name;
-        const int* pixels;
-        int width, height;
-    } expected[] = {
-        {"logo1a", logo1a, LOGO1A_WIDTH, LOGO1A_HEIGHT},
-        {"logo1b", logo1b, LOGO1B_WIDTH, LOGO1B_HEIGHT},
-        {"logo2", logo2, LOGO2_WIDTH, LOGO2_HEIGHT},
-        {"logo3", logo3, LOGO3_WIDTH, LOGO3_HEIGHT},
-        {"warpTexture", warpTexture, TEXTURE_WIDTH, TEXTURE_HEIGHT},
-    };
-    for (const auto& e : expected) {
-        const ImageInfo image{e.name, e.pixels, e.width, e.height};
-        const ToolRun explicitDigits = stdoutOf(std::string(e.name) + " --format digits");
-        EXPECT_EQ(explicitDigits.status, 0) << e.name;
-        EXPECT_EQ(explicitDigits.out, expectedDigits(image)) << e.name;
+    ASSERT_EQ(access(toolPath().c_str(), X_OK), 0) << "build murl13-tool first: " << toolPath();
+    const ImageInfo images[] = {{"logo1a", logo1a, LOGO1A_WIDTH, LOGO1A_HEIGHT},
+                                {"logo1b", logo1b, LOGO1B_WIDTH, LOGO1B_HEIGHT},
+                                {"logo2", logo2, LOGO2_WIDTH, LOGO2_HEIGHT},
+                                {"logo3", logo3, LOGO3_WIDTH, LOGO3_HEIGHT},
+                                {"warpTexture", warpTexture, TEXTURE_WIDTH, TEXTURE_HEIGHT}};
+    for (const ImageInfo& image : images) {
+        std::string digits;
+        for (int i = 0; i < image.width * image.height; ++i)
+            digits += std::string(1, char('0' + image.pixels[i])) + ((i + 1) % image.width ? "" : "\n");
+        EXPECT_EQ(art(std::string(image.name) + " --format digits"), std::make_pair(0, digits)) << image.name;
         // Into a pipe, digits are the default.
-        EXPECT_EQ(stdoutOf(e.name).out, explicitDigits.out) << e.name;
+        EXPECT_EQ(art(image.name), std::make_pair(0, digits)) << image.name;
     }
-}
-
-TEST_F(ArtCommand, AnsiPreviewIsColouredText)
-{
-    const ToolRun logo = stdoutOf("--format=ansi logo3");
-    EXPECT_EQ(logo.status, 0);
-    EXPECT_EQ(logo.out.rfind("\x1b[", 0), 0u);
-    EXPECT_NE(logo.out.find("\xe2\x96\xa0"), std::string::npos) << "lit pixels show as U+25A0";
-
-    const ToolRun texture = stdoutOf("warpTexture --format ansi");
-    EXPECT_EQ(texture.status, 0);
-    EXPECT_NE(texture.out.find("\xe2\x96\x80"), std::string::npos) << "two pixel rows per upper-half block";
-    int lines = 0;
-    for (char c : texture.out) lines += c == '\n';
-    EXPECT_EQ(lines, TEXTURE_HEIGHT / 2);
-}
-
-TEST_F(ArtCommand, BadArgumentsGiveUsageAndStatusTwoAndNoOutput)
-{
-    const char* const bad[] = {
-        "",                          // no image
-        "nosuch",                    // unknown image
-        "logo1a --format png",       // unknown format
-        "logo1a --format",           // missing value
-        "logo1a --colour",           // unknown option
-        "logo1a logo2",              // two images
-    };
-    for (const char* args : bad) {
-        const ToolRun out = stdoutOf(args);
-        EXPECT_EQ(out.status, 2) << "'" << args << "'";
-        EXPECT_EQ(out.out, "") << "'" << args << "'";
-        EXPECT_NE(stderrOf(args).out.find("usage: murl13-tool art"), std::string::npos) << "'" << args << "'";
+    // No image, an unknown image, format or option, a missing value, two images.
+    for (const char* bad :
+         {"", "nosuch", "logo1a --format png", "logo1a --format", "logo1a --colour", "logo1a logo2"}) {
+        EXPECT_EQ(art(bad), std::make_pair(2, std::string())) << "'" << bad << "'";
+        EXPECT_NE(art(bad, "2>&1 >/dev/null").second.find("usage: murl13-tool art"), std::string::npos) << bad;
     }
+    const auto help = art("--help");
+    EXPECT_EQ(help.first, 0);
+    EXPECT_NE(help.second.find("usage: murl13-tool art"), std::string::npos);
 }
 
-TEST_F(ArtCommand, HelpGoesToStdout)
+TEST(ArtCommand, AnsiPreviewIsColouredText)
 {
-    const ToolRun help = stdoutOf("--help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("usage: murl13-tool art"), std::string::npos);
+    // Lit pixels show as U+25A0; the texture packs two pixel rows into each
+    // upper-half block U+2580.
+    const auto logo = art("--format=ansi logo3"), texture = art("warpTexture --format ansi");
+    EXPECT_TRUE(logo.first == 0 && logo.second.rfind("\x1b[", 0) == 0);
+    EXPECT_NE(logo.second.find("\xe2\x96\xa0"), std::string::npos);
+    EXPECT_TRUE(texture.first == 0 && texture.second.find("\xe2\x96\x80") != std::string::npos);
+    EXPECT_EQ(std::count(texture.second.begin(), texture.second.end(), '\n'), TEXTURE_HEIGHT / 2);
 }
 
 }  // namespace

@@ -1,64 +1,53 @@
-// Small XM modules written by the tests themselves, so that each test knows
-// exactly which orders, rows and notes it plays. Only what the tests need:
-// unpacked patterns, instruments of one short looped sample each, orders,
-// speed, BPM and restart position.
+// Tiny modules for the music tests, built with the project's module writer:
+// every instrument holds one short looped square wave, so that each test
+// knows exactly which orders, rows and notes it plays.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include "song/xm_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace testxm {
 
-// Pattern notes as the XM file stores them.
-constexpr int C4 = 49;        // an ordinary note (C-4)
-constexpr int D4 = 51;
-constexpr int KEY_OFF = 97;   // the key-off "note"
-constexpr int BAD_NOTE = 120; // a byte above key-off, which no tracker plays
+constexpr int INSTRUMENTS = 8;
 
-// Effect numbers as the XM file stores them.
-constexpr int FX_TONE_PORTAMENTO = 0x3;
-constexpr int FX_TONE_PORTAMENTO_VOLUME_SLIDE = 0x5;
-constexpr int FX_POSITION_JUMP = 0xB;
-constexpr int FX_PATTERN_BREAK = 0xD;   // parameter: the row, written as decimal digits
-constexpr int FX_EXTENDED = 0xE;        // EDx note delay: parameter 0xD0 | x
-constexpr int FX_SPEED = 0xF;           // parameter below 32: ticks per row; 32 and above: BPM
-constexpr int VOLUME_TONE_PORTAMENTO = 0xF0;  // volume column Mx: 0xF0 | x
+// Orders 0..n-1, each playing its own empty pattern of the given rows (speed 6, BPM 125).
+inline xm::Module testModule(int channels, const std::vector<int>& patternRows)
+{
+    xm::Module module;
+    module.channels = channels;
+    for (int rows : patternRows) {
+        module.orders.push_back(uint8_t(module.patterns.size()));
+        module.patterns.emplace_back(rows, channels);
+    }
+    xm::Sample square;
+    square.sixteenBit = false;
+    for (int i = 0; i < 32; i++) square.data.push_back(i < 16 ? 60 : -60);
+    square.loop = xm::Loop::Forward;
+    square.loopLength = 32;
+    module.instruments.resize(INSTRUMENTS);
+    for (xm::Instrument& instrument : module.instruments) instrument.samples = {square};
+    return module;
+}
 
-struct Cell {
-    int note = 0;        // 0 none
-    int instrument = 0;  // 0 none, else from 1
-    int volume = 0;      // volume column byte, 0 empty
-    int effect = 0;
-    int parameter = 0;
-};
-
-struct Pattern {
-    int rows;
-    std::vector<Cell> cells;  // rows x channels, row-major
-};
-
-struct Module {
-    int channels = 4;
-    int instruments = 8;
-    int speed = 6;       // ticks per row
-    int bpm = 125;       // a tick lasts 2.5 / bpm seconds
-    int restart = 0;     // order the song goes back to at its end
-    std::vector<int> orders;
-    std::vector<Pattern> patterns;
-};
-
-// An empty pattern of `rows` rows for a module of `channels` channels.
-Pattern emptyPattern(int rows, int channels);
-Cell& cellAt(Pattern& pattern, const Module& module, int row, int channel);
-
-std::vector<uint8_t> encode(const Module& module);
-
-// Writes bytes to a fresh file under the test's temporary folder; returns its path.
-std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& bytes);
-std::string writeModule(const std::string& name, const Module& module);
-
-// One-pattern module of `rows` rows and `channels` channels (speed 6, BPM 125).
-Module oneOrderModule(int rows, int channels);
+// Writes bytes to a fresh file in the test's temporary folder, removed at exit; returns its path.
+inline std::string writeTempFile(const std::string& name, const std::vector<uint8_t>& bytes)
+{
+    static struct Written : std::vector<std::string> {
+        ~Written() { for (const std::string& path : *this) std::remove(path.c_str()); }
+    } written;
+    // The process id keeps test processes that ctest runs side by side apart.
+    std::string path = testing::TempDir() + "murl13_" + std::to_string(getpid()) + "_" + name;
+    written.push_back(path);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    EXPECT_NE(file, nullptr) << path;
+    if (file == nullptr) return path;
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    return path;
+}
 
 }  // namespace testxm

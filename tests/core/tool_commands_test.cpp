@@ -1,9 +1,10 @@
-// murl13-tool art is how the images are read from outside the program (other
-// renderings are compared against what it prints), so its digits must be the
-// very pixels the demo draws, and a mistyped command must fail loudly: usage
-// on stderr, status 2 and nothing on stdout that a script could mistake for an
-// image. The tool is run as a separate program from the folder this test
-// binary was built into.
+// murl13-tool art and frame are how the images and frames are read from outside
+// the program (other renderings are compared against what they print), so the
+// digits must be the very pixels the demo draws, a raw frame must be the very
+// cells the frame loop renders, in their documented byte layout, and a mistyped
+// command must fail loudly: usage on stderr, status 2 and nothing on stdout that
+// a script could mistake for a picture. The tool is run as a separate program
+// from the folder this test binary was built into.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -16,6 +17,9 @@
 #include <utility>
 
 #include "art/images.h"
+#include "fake_platform.h"
+#include "runtime/frame_loop.h"
+#include "runtime/overlays.h"
 
 namespace {
 
@@ -27,16 +31,22 @@ std::string toolPath()
     return path.substr(0, path.rfind('/') + 1) + "murl13-tool";
 }
 
-// Runs `murl13-tool art ARGS`; `redirect` picks the stream kept. Returns the
-// exit status and the kept stream.
-std::pair<int, std::string> art(const std::string& args, const char* redirect = "2>/dev/null")
+// Runs `murl13-tool COMMAND ARGS`; `redirect` picks the stream kept. Returns
+// the exit status and the kept stream.
+std::pair<int, std::string> tool(const std::string& command, const std::string& args,
+                                 const char* redirect = "2>/dev/null")
 {
-    FILE* pipe = popen(("'" + toolPath() + "' art " + args + " " + redirect).c_str(), "r");
+    FILE* pipe = popen(("'" + toolPath() + "' " + command + " " + args + " " + redirect).c_str(), "r");
     std::string out;
     char buffer[4096];
     for (size_t got; pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
     const int status = pipe ? pclose(pipe) : -1;
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+std::pair<int, std::string> art(const std::string& args, const char* redirect = "2>/dev/null")
+{
+    return tool("art", args, redirect);
 }
 
 TEST(ArtCommand, DigitsAreThePixelsAndBadArgumentsFailWithUsageOnly)
@@ -75,6 +85,38 @@ TEST(ArtCommand, AnsiPreviewIsColouredText)
     EXPECT_NE(logo.second.find("\xe2\x96\xa0"), std::string::npos);
     EXPECT_TRUE(texture.first == 0 && texture.second.find("\xe2\x96\x80") != std::string::npos);
     EXPECT_EQ(std::count(texture.second.begin(), texture.second.end(), '\n'), TEXTURE_HEIGHT / 2);
+}
+
+TEST(FrameCommand, RawIsTheLoopsCellsLittleEndianAndBadValuesAreRefused)
+{
+    // Order 2 at 7.25 s: the warp with logo2 lifted and pushed by the pulses.
+    const auto raw = tool("frame", "--time 7.25 --order 2 --beats 5 --accent 2.5 --beat-pulse 1 "
+                                   "--overlay-x 37 --overlay-y 3 --format raw");
+    ASSERT_EQ(raw.first, 0);
+    ASSERT_EQ(raw.second.size(), size_t(CELL_COUNT * 4));
+    fake::reset();
+    demo.timeSec = 7.25;
+    demo.musicOrder = 2;
+    relaxedStore(demo.beatCount, 5);
+    demo.lastBeatCount = 5;
+    relaxedStore(demo.accentPulse, 2.5f);
+    relaxedStore(demo.beatPulse, 1.0f);
+    demo.overlayX = 37;
+    demo.overlayY = 3;
+    applyTimeline();
+    updateViewDistance();
+    renderCells();
+    stampOverlays();
+    const auto byte = [&](int i) { return unsigned(uint8_t(raw.second[size_t(i)])); };
+    for (int i = 0; i < CELL_COUNT; ++i) {
+        const CharInfo cell{uint16_t(byte(4 * i) | byte(4 * i + 1) << 8), uint16_t(byte(4 * i + 2) | byte(4 * i + 3) << 8)};
+        ASSERT_EQ(cell, screenBuffer[i]) << "cell " << i;
+    }
+    // Offsets and pulses that would put a logo outside the screen, and values that are no numbers.
+    for (const char* bad : {"--overlay-x 38", "--overlay-y -1", "--accent 3.01", "--beat-pulse -0.5", "--beats -1",
+                            "--time nan", "--camera 1,2", "--format png", "--order", "--bogus 1"}) {
+        EXPECT_EQ(tool("frame", bad), std::make_pair(2, std::string())) << bad;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,184 @@
+// SDL2 audio, or the silent pacer where SDL has no real device to offer.
+#define SDL_MAIN_HANDLED
+#include "runtime/music/sound_output.h"
+
+#include "runtime/music/tick_loop.h"
+
+#include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace music {
+
+constexpr int DEVICE_BUFFER_FRAMES = 1024;  // frames per pull of SDL's audio callback
+
+// A pacer that fell this far behind its clock (the machine was suspended, the
+// process stopped) starts afresh from now instead of rushing through the
+// backlog in a burst of ticks.
+constexpr std::chrono::milliseconds PACER_GIVE_UP_CATCHING_UP{250};
+
+struct SoundOutput {
+    TickRenderer render;
+    void* user;
+    bool silent;                       // the pacer runs instead of a device
+
+    // --- the device; touched only by SDL's audio thread once it runs
+    SDL_AudioDeviceID device;          // 0 when none is open
+    const int16_t* pending;            // the rest of the last tick not yet handed to SDL
+    int pendingFrames;
+    bool finished;                     // the renderer has nothing more to play
+
+    // --- the pacer
+    std::thread pacer;
+    std::mutex mutex;
+    std::condition_variable wake;      // signalled when stopping is set
+    bool stopping;                     // guarded by mutex
+};
+
+// Runs `open` with file descriptor 2 pointed at /dev/null. ALSA and the sound
+// servers' client libraries print to it directly when there is no card or no
+// server, and the demo's screen is the terminal.
+template <typename Open>
+static auto quietly(Open open)
+{
+    std::fflush(stderr);
+    int saved = dup(STDERR_FILENO);
+    int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && devNull >= 0) dup2(devNull, STDERR_FILENO);
+    if (devNull >= 0) close(devNull);
+    auto result = open();
+    std::fflush(stderr);
+    if (saved >= 0) {
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+    }
+    return result;
+}
+
+bool initSoundSystem()
+{
+    return quietly([] { return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; });
+}
+
+// SDL's dummy and disk drivers accept any device but play nothing in real
+// time (the disk driver writes a file), so they count as no device at all.
+static bool isRealDriver(const char* driver)
+{
+    if (driver == nullptr) return false;
+    return std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "disk") != 0;
+}
+
+// SDL's audio thread: fill the device's buffer with as many ticks as it takes.
+static void fillDeviceBuffer(void* userData, Uint8* stream, int length)
+{
+    SoundOutput* output = static_cast<SoundOutput*>(userData);
+    int16_t* out = reinterpret_cast<int16_t*>(stream);
+    int framesWanted = length / static_cast<int>(MIX_CHANNELS * sizeof(int16_t));
+    while (framesWanted > 0) {
+        if (output->pendingFrames == 0) {
+            TickAudio audio;
+            if (output->finished || !output->render(output->user, audio)) {
+                output->finished = true;
+                break;
+            }
+            output->pending = audio.samples;
+            output->pendingFrames = audio.frames;
+            continue;
+        }
+        int frames = output->pendingFrames < framesWanted ? output->pendingFrames : framesWanted;
+        std::memcpy(out, output->pending, frames * MIX_CHANNELS * sizeof(int16_t));
+        out += frames * MIX_CHANNELS;
+        output->pending += frames * MIX_CHANNELS;
+        output->pendingFrames -= frames;
+        framesWanted -= frames;
+    }
+    std::memset(out, 0, framesWanted * MIX_CHANNELS * sizeof(int16_t));
+}
+
+static SDL_AudioDeviceID openDevice(SoundOutput* output)
+{
+    SDL_AudioSpec wanted;
+    SDL_zero(wanted);
+    wanted.freq = MIX_RATE;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = MIX_CHANNELS;
+    wanted.samples = DEVICE_BUFFER_FRAMES;
+    wanted.callback = fillDeviceBuffer;
+    wanted.userdata = output;
+    SDL_AudioSpec obtained;
+    // No changes allowed: SDL converts to whatever the device takes.
+    return SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+}
+
+// The pacer: one tick per tick duration on the monotonic clock, measured from
+// a fixed start so that the waits' own lateness does not add up.
+static void runPacer(SoundOutput* output)
+{
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point due = Clock::now();
+    std::unique_lock<std::mutex> lock(output->mutex);
+    while (!output->stopping) {
+        lock.unlock();
+        TickAudio audio;
+        bool played = output->render(output->user, audio);
+        lock.lock();
+        if (!played) {
+            output->wake.wait(lock, [output] { return output->stopping; });
+            break;
+        }
+        due += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(audio.seconds));
+        Clock::time_point now = Clock::now();
+        if (now - due > PACER_GIVE_UP_CATCHING_UP) due = now;
+        output->wake.wait_until(lock, due, [output] { return output->stopping; });
+    }
+}
+
+SoundOutput* startSoundOutput(TickRenderer render, void* user)
+{
+    SoundOutput* output = new SoundOutput{};
+    output->render = render;
+    output->user = user;
+    if (initSoundSystem()) {
+        if (isRealDriver(SDL_GetCurrentAudioDriver()))
+            output->device = quietly([output] { return openDevice(output); });
+        if (output->device == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    if (output->device != 0) {
+        SDL_PauseAudioDevice(output->device, 0);
+    } else {
+        output->silent = true;
+        output->pacer = std::thread(runPacer, output);
+    }
+    return output;
+}
+
+bool isSilentOutput(const SoundOutput* output) { return output != nullptr && output->silent; }
+
+void stopSoundOutput(SoundOutput* output)
+{
+    if (output == nullptr) return;
+    if (output->device != 0) {
+        // Closing waits for SDL's audio thread, so no callback is under way
+        // or still to come once it returns.
+        SDL_CloseAudioDevice(output->device);
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    if (output->pacer.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(output->mutex);
+            output->stopping = true;
+        }
+        output->wake.notify_all();
+        output->pacer.join();
+    }
+    delete output;
+}
+
+}  // namespace music

@@ -1,0 +1,21 @@
+// The soundtrack: composes the whole module from the score in
+// composition.cpp and the instruments of instruments.cpp. Deterministic:
+// the same bytes on every call.
+#pragma once
+
+#include "song/xm_writer.h"
+
+namespace song {
+
+constexpr int SONG_BPM = 150;
+constexpr int SONG_SPEED = 6;             // ticks per row: a row is a sixteenth note
+constexpr int STEPS_PER_BAR = 16;
+constexpr int BARS_PER_ORDER = 4;
+constexpr int ROWS_PER_ORDER = STEPS_PER_BAR * BARS_PER_ORDER;
+constexpr int FINAL_ORDER = 39;           // the last hit; the demo ends when it plays
+constexpr int FINAL_ROWS = 32;            // its ring-out
+constexpr int ORDER_COUNT = FINAL_ORDER + 1;
+
+xm::Module composeSong();
+
+}  // namespace song

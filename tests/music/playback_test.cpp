@@ -1,0 +1,142 @@
+// Playback without a sound device, as on a server or in CI: the song must
+// still advance in real time (the silent pacer), call the instrument
+// callbacks, stop for good when freed (a callback after free would write into
+// a demo that is shutting down), and keep the audio libraries' complaints
+// about the missing card off the terminal.
+#include "music/test_modules.h"
+#include "runtime/music/sound_output.h"
+#include "runtime/player.h"
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <cstdlib>
+#include <thread>
+
+using namespace testxm;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// How long a test waits for something the pacer should do within a second;
+// far beyond it on any machine, so only a player that stalls runs into it.
+constexpr auto PATIENCE = 10s;
+// The pacer's real-time check allows this share of error either way: it
+// guards against a pacer that runs free or stalls, not against scheduling.
+constexpr double PACE_TOLERANCE = 0.5;
+
+// SDL's dummy driver: no device, as in CI. The stderr test undoes it in its own process.
+const int noSoundDevice = setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+std::atomic<int> triggers[9];  // per instrument
+std::atomic<bool> inCallback{false};
+
+void countTrigger(Song*, int instrument)
+{
+    inCallback = true;
+    triggers[instrument]++;
+    // Linger, so that a free that does not wait for the player's thread would
+    // return while a callback is still under way.
+    std::this_thread::sleep_for(2ms);
+    inCallback = false;
+}
+
+// Two orders of 8 rows at speed 3 (60 ms a row): instrument 2 on every row of
+// channel 0 and instrument 3 on row 7 of channel 1.
+std::string beatingSong()
+{
+    xm::Module module = testModule(2, {8, 8});
+    module.speed = 3;
+    for (xm::Pattern& pattern : module.patterns) {
+        for (int row = 0; row < 8; row++) pattern.at(row, 0) = {xm::NOTE_C4, 2};
+        pattern.at(7, 1) = {xm::NOTE_C4, 3};
+    }
+    return writeTempFile("beating.oXM", xm::serialise(module));
+}
+
+bool waitUntil(const std::function<bool()>& condition)
+{
+    for (Clock::time_point giveUp = Clock::now() + PATIENCE; !condition();) {
+        if (Clock::now() > giveUp) return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(Playback, SilentSongAdvancesCallsBackAndStopsWhenFreed)
+{
+    FSOUND_Init(44100, 64, 0);
+    std::string path = beatingSong();
+    Song* song = FMUSIC_LoadSong(path.c_str());
+    ASSERT_NE(song, nullptr);
+    FMUSIC_SetInstCallback(song, countTrigger, 2);
+    FMUSIC_SetInstCallback(song, countTrigger, 3);
+    EXPECT_EQ(FMUSIC_GetOrder(song), 0);
+    FMUSIC_PlaySong(song);
+    // Order 1 begins 0.48 s in; then the song wraps back to order 0.
+    EXPECT_TRUE(waitUntil([&] { return FMUSIC_GetOrder(song) == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return FMUSIC_GetOrder(song) == 0; }));
+    EXPECT_GE(triggers[2].load(), 2 * 8);
+    EXPECT_GE(triggers[3].load(), 2 * 1);
+    FMUSIC_FreeSong(song);
+    EXPECT_FALSE(inCallback.load());
+    int atFree = triggers[2];
+    std::this_thread::sleep_for(300ms);  // five rows' worth of triggers, if any still came
+    EXPECT_EQ(triggers[2].load(), atFree);
+
+    // Freed right after play, with the thread just started, or in the middle
+    // of a callback, which free must wait for.
+    for (int round = 0; round < 20; round++) {
+        song = FMUSIC_LoadSong(path.c_str());
+        FMUSIC_SetInstCallback(song, countTrigger, 2);
+        FMUSIC_PlaySong(song);
+        FMUSIC_PlaySong(song);  // a second play keeps the one output
+        if (round % 2 == 1) {
+            EXPECT_TRUE(waitUntil([] { return inCallback.load(); }));
+        }
+        FMUSIC_FreeSong(song);
+        EXPECT_FALSE(inCallback.load());
+    }
+}
+
+TEST(Playback, SilentPacerKeepsRealTime)
+{
+    static std::atomic<int> ticks{0};
+    static int16_t silence[882 * 2];
+    auto renderSilentTick = [](void*, music::TickAudio& audio) {
+        ticks++;
+        audio = {silence, 882, 0.02};
+        return true;
+    };
+    Clock::time_point start = Clock::now();
+    music::SoundOutput* output = music::startSoundOutput(renderSilentTick, nullptr);
+    EXPECT_TRUE(music::isSilentOutput(output));
+    std::this_thread::sleep_for(2s);
+    music::stopSoundOutput(output);
+    double expected = std::chrono::duration<double>(Clock::now() - start).count() / 0.02;
+    EXPECT_GT(ticks.load(), expected * (1 - PACE_TOLERANCE));
+    EXPECT_LT(ticks.load(), expected * (1 + PACE_TOLERANCE) + 1);
+}
+
+TEST(Playback, AudioLibraryMessagesStayOffTheTerminal)
+{
+    // In a fresh process, so that SDL chooses its driver as the demo's would
+    // (ALSA on a machine without a card, which prints a dozen lines when
+    // a device is opened).
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::string path = beatingSong();
+    EXPECT_EXIT(
+        {
+            unsetenv("SDL_AUDIODRIVER");
+            FSOUND_Init(44100, 64, 0);
+            Song* song = FMUSIC_LoadSong(path.c_str());
+            FMUSIC_PlaySong(song);
+            std::this_thread::sleep_for(100ms);
+            FMUSIC_FreeSong(song);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "^$") << "the child process wrote to stderr";
+}

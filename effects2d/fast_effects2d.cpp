@@ -16,11 +16,11 @@ void preparePlasmaFrame(PlasmaFrame& frame)
     frame.oddOrder = demo.musicOrder % 2 == 1;
 }
 
-void plasmaRow(const PlasmaFrame& frame, int y)
+void plasmaSpan(const PlasmaFrame& frame, int y, int firstColumn, int endColumn)
 {
     const double rowWave = frame.rowWave[y];
     const double cellV = double(float(y - 25));
-    for (int x = 0; x < SCREEN_COLUMNS; ++x) {
+    for (int x = firstColumn; x < endColumn; ++x) {
         const int beats = relaxedLoad(demo.beatCount);
         const float waves = float((frame.columnWave[x] + rowWave) * 1.5 - frame.drift);
         const double cellU = double(float(x - 40));
@@ -59,12 +59,12 @@ void prepareWarpFrame(WarpFrame& frame)
     frame.glideY = std::cos(slow) * 300.0 + 1000.0;
 }
 
-void warpRow(const WarpFrame& frame, int y)
+void warpSpan(const WarpFrame& frame, int y, int firstColumn, int endColumn)
 {
     const double zoom = frame.zoom, ct = frame.ct, st = frame.st;
     const double v = frame.v[y];
     const double wobbleY = frame.wobbleY[y];
-    for (int x = 0; x < SCREEN_COLUMNS; ++x) {
+    for (int x = firstColumn; x < endColumn; ++x) {
         const int beats = relaxedLoad(demo.beatCount);
         const double u = frame.u[x];
         const float offsetX = float(zoom * (ct * u - st * v));

@@ -1,6 +1,6 @@
 // The plasma and the texture warp for the fast cell loop: every term that
 // depends only on the frame, the row or the column is taken once per frame,
-// and a row is drawn in one call. The cells are those of plasmaCell and
+// and a run of a row is drawn in one call. The cells are those of plasmaCell and
 // warpCell, bit for bit.
 #pragma once
 
@@ -27,7 +27,7 @@ struct WarpFrame {
 void preparePlasmaFrame(PlasmaFrame& frame);
 void prepareWarpFrame(WarpFrame& frame);
 
-// Row y, columns 0 to 79. beatCount is read once per cell, as the cell
-// functions do.
-void plasmaRow(const PlasmaFrame& frame, int y);
-void warpRow(const WarpFrame& frame, int y);
+// Row y, columns firstColumn up to endColumn (excluded). beatCount is read
+// once per cell, as the cell functions do.
+void plasmaSpan(const PlasmaFrame& frame, int y, int firstColumn, int endColumn);
+void warpSpan(const WarpFrame& frame, int y, int firstColumn, int endColumn);

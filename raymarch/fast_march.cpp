@@ -111,19 +111,19 @@ void shadeHit(const MarchFrame& frame, Ray& ray)
     ray.out->attr = rampAttribute(colourIndexOf(shade, fade), ramp);
 }
 
-// The row's cells, MARCH_LANES rays at a time: a ray's steps depend on each
+// The cells of row y from firstColumn up to endColumn, MARCH_LANES rays at a time: a ray's steps depend on each
 // other, but not on another ray's, so the processor works on both at once.
 // When a ray ends its lane takes the next column.
 template <FastScene scene>
-void marchCells(const MarchFrame& frame, CellContext (&cells)[MARCH_LANES], int y)
+void marchCells(const MarchFrame& frame, CellContext (&cells)[MARCH_LANES], int y, int firstColumn, int endColumn)
 {
     Ray rays[MARCH_LANES];
-    int nextColumn = 0;
+    int nextColumn = firstColumn;
     int inFlight = 0;
     for (int lane = 0; lane < MARCH_LANES; ++lane) {
         rays[lane].cell = &cells[lane];
         rays[lane].inFlight = false;
-        if (nextColumn < SCREEN_COLUMNS) {
+        if (nextColumn < endColumn) {
             startRay(frame, rays[lane], nextColumn++, y);
             ++inFlight;
         }
@@ -134,7 +134,7 @@ void marchCells(const MarchFrame& frame, CellContext (&cells)[MARCH_LANES], int 
             const RayStep step = stepRay<scene>(frame, ray);
             if (step == RayStep::Going) continue;
             if (step == RayStep::Hit) shadeHit<scene>(frame, ray);
-            if (nextColumn < SCREEN_COLUMNS) {
+            if (nextColumn < endColumn) {
                 startRay(frame, ray, nextColumn++, y);
             } else {
                 ray.inFlight = false;
@@ -164,15 +164,15 @@ MarchFrame prepareMarchFrame()
     return frame;
 }
 
-void marchRow(const MarchFrame& frame, CellContext (&cell)[MARCH_LANES], int y)
+void marchSpan(const MarchFrame& frame, CellContext (&cell)[MARCH_LANES], int y, int firstColumn, int endColumn)
 {
     switch (frame.effectId) {
-    case 1: marchCells<fastscene::scene1>(frame, cell, y); break;
-    case 2: marchCells<fastscene::scene2>(frame, cell, y); break;
-    case 3: marchCells<fastscene::scene3>(frame, cell, y); break;
-    case 4: marchCells<fastscene::scene4>(frame, cell, y); break;
-    case 5: marchCells<fastscene::scene5>(frame, cell, y); break;
-    case 6: marchCells<fastscene::scene6>(frame, cell, y); break;
-    default: marchCells<fastscene::noScene>(frame, cell, y); break;
+    case 1: marchCells<fastscene::scene1>(frame, cell, y, firstColumn, endColumn); break;
+    case 2: marchCells<fastscene::scene2>(frame, cell, y, firstColumn, endColumn); break;
+    case 3: marchCells<fastscene::scene3>(frame, cell, y, firstColumn, endColumn); break;
+    case 4: marchCells<fastscene::scene4>(frame, cell, y, firstColumn, endColumn); break;
+    case 5: marchCells<fastscene::scene5>(frame, cell, y, firstColumn, endColumn); break;
+    case 6: marchCells<fastscene::scene6>(frame, cell, y, firstColumn, endColumn); break;
+    default: marchCells<fastscene::noScene>(frame, cell, y, firstColumn, endColumn); break;
     }
 }

@@ -1,9 +1,9 @@
 // The fast cell loop. Once per frame the effect's frame constants are taken
-// on the calling thread; then the rows are handed out one at a time, from a
-// shared counter, to the calling thread and to workers that wait between
-// frames. Each thread draws whole rows with its own CellContexts (one per ray
-// it keeps in flight), so the only things threads share are the read-only
-// frame, the row counter and the cells, each of which one thread writes.
+// on the calling thread; then the frame is handed out in half rows, one at a
+// time from a shared counter, to the calling thread and to workers that wait
+// between frames. Each thread draws with its own CellContexts (one per ray it
+// keeps in flight), so the only things threads share are the read-only frame,
+// the counters and the cells, each of which one thread writes.
 #include "runtime/cell_workers.h"
 
 #include <atomic>
@@ -20,7 +20,7 @@
 
 namespace {
 
-// What every thread needs to draw a row of this frame.
+// What every thread needs to draw a part of this frame.
 struct FrameJob {
     int effectId;
     MarchFrame march;
@@ -28,12 +28,22 @@ struct FrameJob {
     WarpFrame warp;
 };
 
-void drawRow(const FrameJob& job, CellContext (&cells)[MARCH_LANES], int y)
+// The frame is handed out in half rows: at the end of a frame one thread may
+// still be drawing the last piece while the others wait, and a half row of
+// the costliest scene takes a tenth of a millisecond.
+constexpr int SPANS_PER_ROW = 2;
+constexpr int SPAN_COUNT = SCREEN_ROWS * SPANS_PER_ROW;
+constexpr int SPAN_LENGTH = SCREEN_COLUMNS / SPANS_PER_ROW;
+
+void drawSpan(const FrameJob& job, CellContext (&cells)[MARCH_LANES], int span)
 {
+    const int y = span / SPANS_PER_ROW;
+    const int first = span % SPANS_PER_ROW * SPAN_LENGTH;
+    const int end = first + SPAN_LENGTH;
     const int effect = job.effectId;
-    if (effect >= 1 && effect <= 8) marchRow(job.march, cells, y);
-    else if (effect == 0) plasmaRow(job.plasma, y);
-    else if (effect == 9) warpRow(job.warp, y);
+    if (effect >= 1 && effect <= 8) marchSpan(job.march, cells, y, first, end);
+    else if (effect == 0) plasmaSpan(job.plasma, y, first, end);
+    else if (effect == 9) warpSpan(job.warp, y, first, end);
 }
 
 // A pause inside a spin loop.
@@ -50,20 +60,21 @@ inline void relaxWhileSpinning()
 constexpr auto WATCH_FOR_NEXT_FRAME = std::chrono::microseconds(200);
 
 // Workers that live from the first frame drawn with their count to the next
-// change of count or the end of the program. Rows are claimed one at a time
-// from nextRow: a row of open sky costs little and a row through the scene much
-// more, so fixed shares would leave a thread idle. A frame is done when all its
-// rows are; the calling thread never waits for a worker that has not claimed
-// one (it may not even have woken up), and such a worker later finds the rows
-// gone, or claims rows of the next frame, whose job is in place by then.
+// change of count or the end of the program. Half rows are claimed one at a
+// time from nextSpan: a row of open sky costs little and a row through the
+// scene much more, so fixed shares would leave a thread idle. A frame is done
+// when all its half rows are; the calling thread never waits for a worker that
+// has not claimed one (it may not even have woken up), and such a worker later
+// finds them gone, or claims half rows of the next frame, whose job is in
+// place by then.
 struct WorkerPool {
     std::mutex lock;  // for sleeping and waking only
     std::condition_variable frameReady;
     std::condition_variable frameDone;
     std::vector<std::thread> threads;
-    const FrameJob* job = nullptr;            // set before nextRow is reset
-    std::atomic<int> nextRow{SCREEN_ROWS};    // the next row to claim; 50 and up: none left
-    std::atomic<int> rowsDone{0};             // rows of the current frame drawn
+    const FrameJob* job = nullptr;            // set before nextSpan is reset
+    std::atomic<int> nextSpan{SPAN_COUNT};    // the next half row to claim; none left from SPAN_COUNT
+    std::atomic<int> spansDone{0};            // half rows of the current frame drawn
     std::atomic<unsigned long long> frame{0};  // counts the frames handed out
     std::atomic<bool> stopping{false};
 
@@ -82,14 +93,15 @@ struct WorkerPool {
         for (std::thread& t : threads) t.join();
     }
 
-    // Draws rows until none is left; returns true if it drew the frame's last.
+    // Draws half rows until none is left; returns true if it drew the frame's
+    // last.
     bool drawClaimedRows(CellContext (&cells)[MARCH_LANES])
     {
         bool finished = false;
-        for (int y = nextRow.fetch_add(1, std::memory_order_acquire); y < SCREEN_ROWS;
-             y = nextRow.fetch_add(1, std::memory_order_acquire)) {
-            drawRow(*job, cells, y);
-            finished = rowsDone.fetch_add(1, std::memory_order_release) + 1 == SCREEN_ROWS;
+        for (int span = nextSpan.fetch_add(1, std::memory_order_acquire); span < SPAN_COUNT;
+             span = nextSpan.fetch_add(1, std::memory_order_acquire)) {
+            drawSpan(*job, cells, span);
+            finished = spansDone.fetch_add(1, std::memory_order_release) + 1 == SPAN_COUNT;
         }
         return finished;
     }
@@ -124,21 +136,21 @@ struct WorkerPool {
     }
 
     // Draws the frame with the calling thread and the workers; returns when
-    // every row is drawn.
+    // every cell is drawn.
     void draw(const FrameJob& frameJob, CellContext (&cells)[MARCH_LANES])
     {
         job = &frameJob;
-        rowsDone.store(0, std::memory_order_relaxed);
-        nextRow.store(0, std::memory_order_release);
+        spansDone.store(0, std::memory_order_relaxed);
+        nextSpan.store(0, std::memory_order_release);
         {
             std::lock_guard<std::mutex> guard(lock);
             frame.fetch_add(1, std::memory_order_release);
         }
         frameReady.notify_all();
         drawClaimedRows(cells);
-        if (rowsDone.load(std::memory_order_acquire) == SCREEN_ROWS) return;
+        if (spansDone.load(std::memory_order_acquire) == SPAN_COUNT) return;
         std::unique_lock<std::mutex> guard(lock);
-        frameDone.wait(guard, [&] { return rowsDone.load(std::memory_order_acquire) == SCREEN_ROWS; });
+        frameDone.wait(guard, [&] { return spansDone.load(std::memory_order_acquire) == SPAN_COUNT; });
     }
 };
 
@@ -162,7 +174,7 @@ void renderCellsFast(int threads)
     prepareJob();
     if (threads <= 1) {
         pool.reset();
-        for (int y = 0; y < SCREEN_ROWS; ++y) drawRow(job, callerCells, y);
+        for (int span = 0; span < SPAN_COUNT; ++span) drawSpan(job, callerCells, span);
         return;
     }
     if (!pool || int(pool->threads.size()) != threads - 1) {

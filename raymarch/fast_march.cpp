@@ -111,11 +111,13 @@ void shadeHit(const MarchFrame& frame, Ray& ray)
     ray.out->attr = rampAttribute(colourIndexOf(shade, fade), ramp);
 }
 
-// The cells of row y from firstColumn up to endColumn, MARCH_LANES rays at a time: a ray's steps depend on each
-// other, but not on another ray's, so the processor works on both at once.
-// When a ray ends its lane takes the next column.
+// The cells of row y from firstColumn up to endColumn, MARCH_LANES rays at a
+// time: a ray's steps depend on each other, but not on another ray's, so the
+// processor works on both at once. When a ray ends its lane takes the next
+// column.
 template <FastScene scene>
-void marchCells(const MarchFrame& frame, CellContext (&cells)[MARCH_LANES], int y, int firstColumn, int endColumn)
+void marchCells(const MarchFrame& frame, CellContext (&cells)[MARCH_LANES], int y, int firstColumn,
+                int endColumn)
 {
     Ray rays[MARCH_LANES];
     int nextColumn = firstColumn;

@@ -237,7 +237,8 @@ TEST(ExactRemainder, GivesTheBitsOfFmodForEveryKindOfDividend)
             if (std::isnan(expected)) {
                 EXPECT_TRUE(std::isnan(actual)) << a << " rem " << p;
             } else {
-                ASSERT_EQ(bitsOf(expected), bitsOf(actual)) << a << " rem " << p << ": " << expected << " vs " << actual;
+                ASSERT_EQ(bitsOf(expected), bitsOf(actual))
+                    << a << " rem " << p << ": " << expected << " vs " << actual;
             }
             ++checked;
         }
@@ -253,7 +254,8 @@ TEST(ExactRemainder, FoldsLikeTheLibraryFoldAboveAndBelowMinus500)
             for (float v = -1200.0f; v < 1200.0f; v += 0.0625f) {
                 for (float w : {v, std::nextafter(v, -2000.0f), std::nextafter(v, 2000.0f)}) {
                     const float a = fold(w, p, offset), b = foldExact(w, p, offset);
-                    ASSERT_EQ(std::bit_cast<uint32_t>(a), std::bit_cast<uint32_t>(b)) << w << " " << p << " " << offset;
+                    ASSERT_EQ(std::bit_cast<uint32_t>(a), std::bit_cast<uint32_t>(b))
+                        << w << " " << p << " " << offset;
                 }
             }
     // The documented values: -10 at 0, 0 at 10, -20 at -510 where the fold

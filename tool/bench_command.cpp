@@ -18,6 +18,7 @@
 #include "runtime/overlays.h"
 #include "runtime/terminal/frame_encoder.h"
 #include "tool/options.h"
+#include "tool/raw_cells.h"
 #include "tool/tool.h"
 
 namespace {
@@ -145,19 +146,6 @@ Summary summarise(const std::vector<FrameRecord>& records)
             percentile(bytes, 0.5)};
 }
 
-bool writeFrame(std::FILE* file)
-{
-    unsigned char bytes[CELL_COUNT * 4];
-    for (int i = 0; i < CELL_COUNT; ++i) {
-        const CharInfo cell = screenBuffer[i];
-        bytes[i * 4 + 0] = uint8_t(cell.glyph & 0xFF);
-        bytes[i * 4 + 1] = uint8_t(cell.glyph >> 8);
-        bytes[i * 4 + 2] = uint8_t(cell.attr & 0xFF);
-        bytes[i * 4 + 3] = uint8_t(cell.attr >> 8);
-    }
-    return std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
-}
-
 }  // namespace
 
 int toolBench(int argc, char** argv)
@@ -204,7 +192,7 @@ int toolBench(int argc, char** argv)
             anyShown = true;
             records.push_back({demo.effectId, std::chrono::duration<double, std::milli>(end - start).count(),
                                bytes.size()});
-            if (framesFile && !writeFrame(framesFile)) {
+            if (framesFile && !writeRawCells(framesFile)) {
                 std::perror(options.framesFile);
                 std::fclose(framesFile);
                 return 1;

@@ -12,6 +12,7 @@
 #include "runtime/frame_loop.h"
 #include "runtime/overlays.h"
 #include "tool/options.h"
+#include "tool/raw_cells.h"
 #include "tool/tool.h"
 
 namespace {
@@ -182,19 +183,6 @@ void renderRequestedFrame(const FrameRequest& request)
     stampOverlays();
 }
 
-bool writeRaw()
-{
-    unsigned char bytes[CELL_COUNT * 4];
-    for (int i = 0; i < CELL_COUNT; ++i) {
-        const CharInfo cell = screenBuffer[i];
-        bytes[i * 4 + 0] = uint8_t(cell.glyph & 0xFF);
-        bytes[i * 4 + 1] = uint8_t(cell.glyph >> 8);
-        bytes[i * 4 + 2] = uint8_t(cell.attr & 0xFF);
-        bytes[i * 4 + 3] = uint8_t(cell.attr >> 8);
-    }
-    return std::fwrite(bytes, 1, sizeof bytes, stdout) == sizeof bytes;
-}
-
 // One line per row; colours are set when they change and reset at each line end.
 bool writeAnsi()
 {
@@ -234,7 +222,7 @@ int toolFrame(int argc, char** argv)
 
     bool ansi = request.format == FrameRequest::Format::Ansi;
     if (request.format == FrameRequest::Format::Default) ansi = isatty(STDOUT_FILENO);
-    const bool written = ansi ? writeAnsi() : writeRaw();
+    const bool written = ansi ? writeAnsi() : writeRawCells(stdout);
     if (std::fflush(stdout) != 0 || !written) {
         std::perror("murl13-tool frame: write");
         return 1;

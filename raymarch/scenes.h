@@ -4,7 +4,27 @@
 // 500, so the repetition stops below -500). The renderer reaches them through
 // sceneDistanceAt, which looks effectId up in sceneTable; to add a scene, write
 // its function and give it a row there.
+//
+// Each scene's formula is written once, as a template over a Path, in
+// scenes_foam.h, scene_cubes.h, scenes_rods.h and scene_channels.h. A Path
+// holds what the two renderers do differently:
+//   Context                  where samplePoint and hitMaterial live (DemoState
+//                            or a ray's CellContext), passed to every call;
+//   fold(v, period, offset)  the fold of primitives.h, or one with the same bits;
+//   foldTwice(v, outer, inner, offset)
+//                            fold(v, outer, offset) and fold(v, inner, offset),
+//                            where outer is three times inner;
+//   spinTurn(context, axis, argument, amplitude)
+//                            axisTurn(spinAngle(argument, amplitude)) for
+//                            scene 2's rotation about axis 0, 1 or 2.
+// The functions below are the straightforward instantiations (the library
+// fmod, demo's fields, every value per call); the fast cell loop instantiates
+// the same templates in fast_scenes.h.
 #pragma once
+
+#include <cmath>
+
+#include "raymarch/primitives.h"
 
 using SceneDistance = float (*)(float x, float y, float z);
 
@@ -25,6 +45,18 @@ float scene4Distance(float x, float y, float z);
 float scene5Distance(float x, float y, float z);
 // A solid cube 2000 on a side pierced by square channels at three scales.
 float scene6Distance(float x, float y, float z);
+
+// The two folds of one coordinate that Path::foldTwice returns.
+struct TwoFolds {
+    float outer, inner;
+};
+
+// Scene 2's angle for a sine argument: the sine rounded to float, the product
+// rounded.
+inline float spinAngle(float argument, double amplitude)
+{
+    return float(double(float(std::sin(double(argument)))) * amplitude);
+}
 
 struct SceneEntry {
     int id;                  // the effectId that selects the scene

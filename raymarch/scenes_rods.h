@@ -2,13 +2,13 @@
 // with a minimum and cut a lattice of spherical holes out of every surface
 // with a maximum against the negated hole distance.
 //
-// The fast cell loop has its own copy of these formulas (fast_scenes.h); a
-// change here goes there too, and the fast loop's equality tests fail until it
-// does.
-#include "raymarch/primitives.h"
+// One formula for both renderers: Path (see scenes.h) says how to fold and
+// where hitMaterial lives.
+#pragma once
+
 #include "raymarch/scenes.h"
 
-namespace {
+namespace rods {
 
 constexpr double HOLE_PERIOD = 2.0;
 
@@ -25,9 +25,8 @@ constexpr double LATTICE_PERIOD = 20.0;
 constexpr float LATTICE_ROD_RADIUS = 1.0f;  // plus 1 + accentPulse
 constexpr float LATTICE_HOLE_RADIUS = 1.0f;
 
-}  // namespace
-
-float scene4Distance(float x, float y, float z)
+template <class Path>
+inline float scene4(typename Path::Context& context, float x, float y, float z)
 {
     // Wobble from the unfolded x, time and beat; carried in double until w.
     const double t = demo.timeSec;
@@ -37,11 +36,11 @@ float scene4Distance(float x, float y, float z)
     const double g = std::cos(double(x) * 0.2 + t * 5.0) * (beat * 0.05);
     const float w = float(g + (a - b));
 
-    const float qx = fold(x, HOLE_PERIOD);
-    const float qy = fold(y, HOLE_PERIOD);
-    const float qz = fold(z, HOLE_PERIOD);
-    const float gridY = fold(y, ROD_GRID_PERIOD);
-    const float gridZ = fold(z, ROD_GRID_PERIOD);
+    const float qx = Path::fold(x, HOLE_PERIOD);
+    const float qy = Path::fold(y, HOLE_PERIOD);
+    const float qz = Path::fold(z, HOLE_PERIOD);
+    const float gridY = Path::fold(y, ROD_GRID_PERIOD);
+    const float gridZ = Path::fold(z, ROD_GRID_PERIOD);
 
     // The rod of radius 6 - 30w, and the solid beyond radius 24 + 30w.
     const float rodShrink = float(WOBBLE_TO_RADIUS * -double(w));
@@ -50,7 +49,7 @@ float scene4Distance(float x, float y, float z)
     const float outer = -cylinderX(x, gridY, gridZ, WALL_RADIUS, wallGrowth);
 
     // Colouring depends only on where the point sits in its rod cell.
-    demo.hitMaterial =
+    context.hitMaterial =
         std::fabs(gridY) < MATERIAL_HALF_WIDTH && std::fabs(gridZ) < MATERIAL_HALF_WIDTH ? 1 : 0;
 
     const float solid = inner <= outer ? inner : outer;
@@ -58,14 +57,15 @@ float scene4Distance(float x, float y, float z)
     return holes >= solid ? holes : solid;
 }
 
-float scene5Distance(float x, float y, float z)
+template <class Path>
+inline float scene5(typename Path::Context&, float x, float y, float z)
 {
-    const float cx = fold(x, LATTICE_PERIOD);
-    const float cy = fold(y, LATTICE_PERIOD);
-    const float cz = fold(z, LATTICE_PERIOD);
-    const float qx = fold(x, HOLE_PERIOD);
-    const float qy = fold(y, HOLE_PERIOD);
-    const float qz = fold(z, HOLE_PERIOD);
+    const float cx = Path::fold(x, LATTICE_PERIOD);
+    const float cy = Path::fold(y, LATTICE_PERIOD);
+    const float cz = Path::fold(z, LATTICE_PERIOD);
+    const float qx = Path::fold(x, HOLE_PERIOD);
+    const float qy = Path::fold(y, HOLE_PERIOD);
+    const float qz = Path::fold(z, HOLE_PERIOD);
     const float swell = float(1.0 + double(relaxedLoad(demo.accentPulse)));
 
     const float rodX = cylinderX(cx, cy, cz, LATTICE_ROD_RADIUS, swell);
@@ -77,3 +77,5 @@ float scene5Distance(float x, float y, float z)
     const float holes = -sphereDistance(qx, qy, qz, LATTICE_HOLE_RADIUS);
     return rods < holes ? holes : rods;
 }
+
+}  // namespace rods

@@ -4,13 +4,13 @@
 // for each channel the negated box distance, which is positive inside the
 // channel. Static: it reads no demo state.
 //
-// The fast cell loop has its own copy of these formulas (fast_scenes.h); a
-// change here goes there too, and the fast loop's equality tests fail until it
-// does.
-#include "raymarch/primitives.h"
+// One formula for both renderers: Path (see scenes.h) says how to fold; it
+// folds each coordinate for the coarse and the middle grid in one call.
+#pragma once
+
 #include "raymarch/scenes.h"
 
-namespace {
+namespace channels {
 
 constexpr float CUBE_HALF_SIZE = 1000.0f;
 // A channel's half-length along its own axis; folded coordinates never come
@@ -25,10 +25,12 @@ struct ChannelLevel {
 constexpr ChannelLevel COARSE = {90.0, 500.0, 15.0f};
 constexpr ChannelLevel MIDDLE = {30.0, 500.0, 5.0f};
 constexpr ChannelLevel FINE = {10.0, 500.25, 1.65f};
+// What Path::foldTwice may rely on.
+static_assert(COARSE.period == 3.0 * MIDDLE.period && COARSE.offset == MIDDLE.offset);
 
 // The three channels of one level at folded point (x, y, z): along z, x and y,
 // in that order; returns the deepest of them and the running maximum.
-float deepestChannel(float best, float x, float y, float z, float w)
+inline float deepestChannel(float best, float x, float y, float z, float w)
 {
     const float alongZ = -boxDistance(x, y, z, w, w, CHANNEL_LENGTH);
     const float alongX = -boxDistance(x, y, z, CHANNEL_LENGTH, w, w);
@@ -39,19 +41,18 @@ float deepestChannel(float best, float x, float y, float z, float w)
     return best;
 }
 
-float channelsOf(float best, const ChannelLevel& level, float x, float y, float z)
+template <class Path>
+inline float scene6(typename Path::Context&, float x, float y, float z)
 {
-    return deepestChannel(best, fold(x, level.period, level.offset), fold(y, level.period, level.offset),
-                          fold(z, level.period, level.offset), level.halfWidth);
-}
-
-}  // namespace
-
-float scene6Distance(float x, float y, float z)
-{
+    const TwoFolds fx = Path::foldTwice(x, COARSE.period, MIDDLE.period, COARSE.offset);
+    const TwoFolds fy = Path::foldTwice(y, COARSE.period, MIDDLE.period, COARSE.offset);
+    const TwoFolds fz = Path::foldTwice(z, COARSE.period, MIDDLE.period, COARSE.offset);
     float best = cubeDistance(x, y, z, CUBE_HALF_SIZE);
-    best = channelsOf(best, COARSE, x, y, z);
-    best = channelsOf(best, MIDDLE, x, y, z);
-    best = channelsOf(best, FINE, x, y, z);
+    best = deepestChannel(best, fx.outer, fy.outer, fz.outer, COARSE.halfWidth);
+    best = deepestChannel(best, fx.inner, fy.inner, fz.inner, MIDDLE.halfWidth);
+    best = deepestChannel(best, Path::fold(x, FINE.period, FINE.offset), Path::fold(y, FINE.period, FINE.offset),
+                          Path::fold(z, FINE.period, FINE.offset), FINE.halfWidth);
     return best;
 }
+
+}  // namespace channels

@@ -5,13 +5,13 @@
 // along the rotation's own axis that beatPulse switches on for a moment after
 // each beat.
 //
-// The fast cell loop has its own copy of these formulas (fast_scenes.h); a
-// change here goes there too, and the fast loop's equality tests fail until it
-// does.
-#include "raymarch/primitives.h"
+// One formula for both renderers: Path (see scenes.h) says how to fold, where
+// samplePoint lives and how an angle's sine argument becomes its turn.
+#pragma once
+
 #include "raymarch/scenes.h"
 
-namespace {
+namespace cubes {
 
 constexpr double CELL_PERIOD = 20.0;
 constexpr double CELL_INDEX_SCALE = double(0.05f);  // 1 / CELL_PERIOD, as a float
@@ -20,36 +20,39 @@ constexpr double TWIST_SCALE = double(0.01f);       // twist per unit along the 
 constexpr double CUBE_HALF_SIZE = 5.0;
 constexpr double CUBE_SWELL = double(0.1f);         // extra half-size per unit of accentPulse
 
-// One rotation angle: amplitude * sin(cell phase + drift + twist), with the
-// sum and the sine rounded to float, and the product rounded.
-float spinAngle(float cellCoordinate, double drift, float axisCoordinate, float beat, double amplitude)
+// The turn by one rotation angle, amplitude * sin(cell phase + drift + twist):
+// the sum rounded to float here, the rest by Path::spinTurn through spinAngle.
+template <class Path>
+inline AxisTurn spinTurn(typename Path::Context& context, int axis, float cellCoordinate, double drift,
+                  float axisCoordinate, float beat, double amplitude)
 {
     // The cell index truncates toward zero, so cells -1 and 0 share index 0.
     const double cellIndex = std::trunc(double(cellCoordinate) * CELL_INDEX_SCALE);
     const float argument = float(cellIndex * CELL_PHASE + drift + double(axisCoordinate) * TWIST_SCALE * beat);
-    return float(double(float(std::sin(double(argument)))) * amplitude);
+    return Path::spinTurn(context, axis, argument, amplitude);
 }
 
-}  // namespace
-
-float scene2Distance(float x, float y, float z)
+template <class Path>
+inline float scene2(typename Path::Context& context, float x, float y, float z)
 {
     const double t = demo.timeSec;
     const float beat = relaxedLoad(demo.beatPulse);
     const float accent = relaxedLoad(demo.accentPulse);
-    const Vector3 cell = demo.samplePoint;
+    const Vector3 cell = context.samplePoint;
 
-    const float qx = fold(x, CELL_PERIOD);
-    const float qy = fold(y, CELL_PERIOD);
-    const float qz = fold(z, CELL_PERIOD);
+    const float qx = Path::fold(x, CELL_PERIOD);
+    const float qy = Path::fold(y, CELL_PERIOD);
+    const float qz = Path::fold(z, CELL_PERIOD);
 
-    const float a = spinAngle(cell.x, t * double(0.04f), qx, beat, 11.5);
+    const AxisTurn a = spinTurn<Path>(context, 0, cell.x, t * double(0.04f), qx, beat, 11.5);
     const Vector3 r1 = rotateX(qx, qy, qz, a);
-    const float b = spinAngle(cell.y, t * double(0.05f), r1.y, beat, 15.5);
+    const AxisTurn b = spinTurn<Path>(context, 1, cell.y, t * double(0.05f), r1.y, beat, 15.5);
     const Vector3 r2 = rotateY(qx, r1.y, r1.z, b);
-    const float g = spinAngle(cell.z, t * double(0.07f), r2.z, beat, 17.5);
+    const AxisTurn g = spinTurn<Path>(context, 2, cell.z, t * double(0.07f), r2.z, beat, 17.5);
     const Vector3 r3 = rotateZ(r2.x, r1.y, r2.z, g);
 
     const float halfSize = float(double(accent) * CUBE_SWELL + CUBE_HALF_SIZE);
     return cubeDistance(r3.x, r3.y, r2.z, halfSize);
 }
+
+}  // namespace cubes

@@ -1,0 +1,50 @@
+// Scenes 1 and 3: two lattices of foam. Both intersect a big period-20 shape
+// with the complement of radius-1 holes at the odd coordinates (period 2),
+// whose neighbours touch, so every surface is riddled with holes.
+//
+// One formula for both renderers: Path (see scenes.h) says how to fold.
+#pragma once
+
+#include "raymarch/scenes.h"
+
+namespace foam {
+
+constexpr double FINE_PERIOD = 2.0;
+constexpr double CELL_PERIOD = 20.0;
+constexpr float HOLE_RADIUS = 1.0f;
+constexpr double BALL_REST_RADIUS = 7.0;     // scene 1, swells by accentPulse
+constexpr float FRAME_BALL_RADIUS = 13.0f;  // scene 3, overlapping balls
+
+// Negative outside the holes of the period-2 lattice.
+template <class Path>
+inline float holeLattice(float x, float y, float z)
+{
+    return -sphereDistance(Path::fold(x, FINE_PERIOD), Path::fold(y, FINE_PERIOD), Path::fold(z, FINE_PERIOD),
+                           HOLE_RADIUS);
+}
+
+// The larger of two distances; the first wins a tie.
+inline float larger(float a, float b) { return b > a ? b : a; }
+
+template <class Path>
+inline float scene1(typename Path::Context&, float x, float y, float z)
+{
+    const float holes = holeLattice<Path>(x, y, z);
+    const float radius = float(double(relaxedLoad(demo.accentPulse)) + BALL_REST_RADIUS);
+    const float balls = sphereDistance(Path::fold(x, CELL_PERIOD), Path::fold(y, CELL_PERIOD),
+                                       Path::fold(z, CELL_PERIOD), radius);
+    return larger(holes, balls);
+}
+
+template <class Path>
+inline float scene3(typename Path::Context&, float x, float y, float z)
+{
+    const float holes = holeLattice<Path>(x, y, z);
+    // Balls of radius 13 in 20-unit cells overlap; outside their union only
+    // beams along the cell edges remain.
+    const float beams = -sphereDistance(Path::fold(x, CELL_PERIOD), Path::fold(y, CELL_PERIOD),
+                                        Path::fold(z, CELL_PERIOD), FRAME_BALL_RADIUS);
+    return larger(holes, beams);
+}
+
+}  // namespace foam

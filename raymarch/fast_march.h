@@ -5,29 +5,17 @@
 #pragma once
 
 #include "raymarch/cell_context.h"
-#include "raymarch/primitives.h"
+#include "raymarch/ray_steps.h"
 
-struct MarchFrame {
-    int effectId;        // the scene, 1..8
-    AxisTurn turnA;      // the camera's turn about x ...
-    AxisTurn turnB;      // ... then about y ...
-    AxisTurn turnG;      // ... then about z
-    Vector3 light;       // the light vector, turned like the rays
-    Vector3 camera;      // cameraPos
-    Vector3 reference;   // cameraPos lifted by 0.001 in z: travelled distances start here
-    float viewDistance;  // longest ray and fog distance
-};
-
-// The frame constants from demo (effectId 1..8, timeSec, cameraPos,
-// viewDistance). Called once per frame, before any row.
+// marchFrameOf(demo) (effectId 1..8, timeSec, cameraPos, viewDistance).
+// Called once per frame, before any row.
 MarchFrame prepareMarchFrame();
 
 // Rays a thread keeps in flight at once, each with its own CellContext.
 constexpr int MARCH_LANES = 2;
 
 // Row y, columns firstColumn up to endColumn (excluded), the cells exactly as
-// marchCell draws them. Uses
-// cells for the per-cell values and the scratch, one per ray in flight; reads
+// marchCell draws them. Uses cells for the per-cell values and the scratch, one per ray in flight; reads
 // the pulses, beatCount and timeSec from demo as marchCell does, and asks
 // escapeHeld on every step of every ray.
 void marchSpan(const MarchFrame& frame, CellContext (&cells)[MARCH_LANES], int y, int firstColumn, int endColumn);

@@ -3,9 +3,9 @@
 // folds, scene 2's turn memo, rows shared between threads), and it must give
 // the very cells renderCells gives. These tests render frames of every effect
 // both ways, with one to four threads, and compare every cell; they check the
-// exact remainder bit for bit against fmod, that Escape still cuts rays short
-// on the fast path, and that the demo's loop draws what the straightforward
-// loop draws. A rounding moved in a fast scene, a frame constant taken from
+// exact remainder bit for bit against fmod, each scene's two instantiations
+// point by point, that Escape still cuts rays short on the fast path, and
+// that the demo's loop draws what the straightforward loop draws. A rounding moved in a fast scene, a frame constant taken from
 // the wrong value, a fold that differs from fmod anywhere, a row drawn twice
 // or never, or scratch shared between threads shows up here as a cell that
 // differs.
@@ -20,7 +20,9 @@
 #include <vector>
 
 #include "fake_platform.h"
+#include "raymarch/fast_scenes.h"
 #include "raymarch/primitives.h"
+#include "raymarch/scenes.h"
 #include "runtime/cell_workers.h"
 #include "runtime/frame_loop.h"
 #include "runtime/overlays.h"
@@ -242,6 +244,53 @@ TEST(ExactRemainder, FoldsLikeTheLibraryFoldAboveAndBelowMinus500)
                         << w << " " << p << " " << offset;
                 }
             }
+}
+
+TEST(ExactRemainder, TheMiddleGridsFoldTakenFromTheCoarseOneIsTheLibraryFold)
+{
+    for (float v = -2500.0f; v < 2500.0f; v += 0.03125f) {
+        for (float w : {v, std::nextafter(v, -3000.0f), std::nextafter(v, 3000.0f)}) {
+            const TwoFolds both = fastscene::ExactPath::foldTwice(w, 90.0, 30.0, 500.0);
+            ASSERT_EQ(std::bit_cast<uint32_t>(fold(w, 90.0)), std::bit_cast<uint32_t>(both.outer)) << w;
+            ASSERT_EQ(std::bit_cast<uint32_t>(fold(w, 30.0)), std::bit_cast<uint32_t>(both.inner)) << w;
+        }
+    }
+}
+
+TEST(FastScenes, EachSceneGivesTheLibraryPathsBitsAndSideValuesAtAnyPoint)
+{
+    // Points near the centre, below -500 where the folds stop repeating, and
+    // far out; the pulses on and off; the memo warm from the previous point.
+    using Fast = float (*)(CellContext&, float, float, float);
+    const Fast fast[] = {fastscene::scene1, fastscene::scene2, fastscene::scene3,
+                         fastscene::scene4, fastscene::scene5, fastscene::scene6};
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> near(-1200.0f, 1200.0f), far(-3.0e5f, 3.0e5f);
+    resetDemoState();
+    int checked = 0;
+    for (const float pulse : {0.0f, 1.7f}) {
+        relaxedStore(demo.beatPulse, pulse);
+        relaxedStore(demo.accentPulse, 2.0f * pulse);
+        demo.timeSec = 41.3 + pulse;
+        for (int s = 0; s < 6; ++s) {
+            CellContext cell{};
+            for (int i = 0; i < 20000; ++i) {
+                auto& spread = i % 4 == 3 ? far : near;
+                const Vector3 p = {spread(random), spread(random), spread(random)};
+                // Every other point shares the previous samplePoint, as a
+                // normal's samples do.
+                if (i % 2 == 0) demo.samplePoint = cell.samplePoint = p;
+                demo.hitMaterial = cell.hitMaterial = -1;
+                const float expected = sceneTable[s].distance(p.x, p.y, p.z);
+                const float actual = fast[s](cell, p.x, p.y, p.z);
+                ASSERT_EQ(std::bit_cast<uint32_t>(expected), std::bit_cast<uint32_t>(actual))
+                    << "scene " << s + 1 << " at " << p.x << " " << p.y << " " << p.z;
+                ASSERT_EQ(demo.hitMaterial, cell.hitMaterial) << "scene " << s + 1;
+                ++checked;
+            }
+        }
+    }
+    EXPECT_EQ(checked, 2 * 6 * 20000);
 }
 
 TEST_F(FastCellLoop, EscapeHeldFromTheStartLeavesEveryRayThatMissesAtItsFirstSample)

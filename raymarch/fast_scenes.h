@@ -1,7 +1,8 @@
 // The six scenes for the fast cell loop: the scene formulas instantiated with
 // the exact remainder in the folds, samplePoint and hitMaterial kept in the
 // drawing thread's CellContext instead of demo, and scene 2's turns through
-// the thread's memo. Every point gives the same bits as the straightforward
+// the thread's memo, their sines and cosines rounded to float by
+// rounded_trig.h. Every point gives the same bits as the straightforward
 // instantiations of scenes.cpp.
 #pragma once
 
@@ -9,6 +10,7 @@
 #include <cstdint>
 
 #include "raymarch/cell_context.h"
+#include "raymarch/rounded_trig.h"
 #include "raymarch/scene_channels.h"
 #include "raymarch/scene_cubes.h"
 #include "raymarch/scenes_foam.h"
@@ -36,13 +38,17 @@ struct ExactPath {
     }
 
     // The turn goes through the ray's memo for the axis, keyed by the bits
-    // of the argument, which gives the very bits the library path would.
+    // of the argument. sinRounded and sinCosRounded give the bits of the
+    // library's sine and cosine rounded to float, so the turn is the very one
+    // axisTurn(spinAngle(argument, amplitude)) gives.
     static AxisTurn spinTurn(CellContext& cell, int axis, float argument, double amplitude)
     {
         SpinMemo& memo = cell.spin[axis];
         const uint32_t bits = std::bit_cast<uint32_t>(argument);
         if (memo.valid && memo.argumentBits == bits) return memo.turn;
-        memo = {true, bits, axisTurn(spinAngle(argument, amplitude))};
+        const float angle = float(double(sinRounded(argument)) * amplitude);
+        const RoundedSinCos turn = sinCosRounded(angle);
+        memo = {true, bits, {double(turn.c), double(turn.s)}};
         return memo.turn;
     }
 };

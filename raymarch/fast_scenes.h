@@ -2,7 +2,8 @@
 // the exact remainder in the folds, samplePoint and hitMaterial kept in the
 // drawing thread's CellContext instead of demo, and scene 2's turns through
 // the thread's memo, their sines and cosines rounded to float by
-// rounded_trig.h. Every point gives the same bits as the straightforward
+// rounded_trig.h, and scene 4's wobble from rod_wobble.h's guarded kernels.
+// Every point gives the same bits as the straightforward
 // instantiations of scenes.cpp.
 #pragma once
 
@@ -51,6 +52,9 @@ struct ExactPath {
         memo = {true, bits, {double(turn.c), double(turn.s)}};
         return memo.turn;
     }
+
+    // wobbleExact gives the bits of the library formula.
+    static float wobble(CellContext&, float x, double t, double beat) { return rods::wobbleExact(x, t, beat); }
 };
 
 inline float scene1(CellContext& cell, float x, float y, float z) { return foam::scene1<ExactPath>(cell, x, y, z); }

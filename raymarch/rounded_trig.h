@@ -83,13 +83,17 @@ struct Reduced {
     double r;
     double k;  // a whole number
 };
-inline Reduced reduce(float x)
+// The same steps hold for a double xd with |xd| <= 2^20: k*P1 is exact as
+// before, and xd - k*P1 is too (both are multiples of the spacing of xd's
+// doubles, at least 2^-52 from |xd| >= 1 on, and they differ by under 1;
+// for k = +-1 and |xd| < 1 they lie within a factor 2 of each other).
+inline Reduced reduceDouble(double xd)
 {
-    const double xd = double(x);
     const double kd = (xd * TWO_OVER_PI + ROUND_SHIFTER) - ROUND_SHIFTER;
     const double r = (xd - kd * PIO2_HIGH) - kd * PIO2_LOW;
     return {r, kd};
 }
+inline Reduced reduce(float x) { return reduceDouble(double(x)); }
 
 inline double sinKernel(double r)
 {
@@ -113,9 +117,11 @@ struct SinCos {
     double c;
     double k;
 };
-inline SinCos estimate(float x)
+// For a double xd with |xd| <= 2^20 the estimates are within the same E of
+// sin xd and cos xd.
+inline SinCos estimateDouble(double xd)
 {
-    const Reduced red = reduce(x);
+    const Reduced red = reduceDouble(xd);
     const uint64_t sr = std::bit_cast<uint64_t>(sinKernel(red.r));
     const uint64_t cr = std::bit_cast<uint64_t>(cosKernel(red.r));
     // Without branches (the quadrant is as good as random from call to call):
@@ -127,6 +133,7 @@ inline SinCos estimate(float x)
     const uint64_t c = ((cr & ~swap) | (sr & swap)) ^ (uint64_t((k + 1) & 2) << 62);
     return {std::bit_cast<double>(s), std::bit_cast<double>(c), red.k};
 }
+inline SinCos estimate(float x) { return estimateDouble(double(x)); }
 
 // Rounds the estimate d to float into out and tells whether every value within
 // the margin of d rounds the same way.

@@ -21,6 +21,7 @@ struct LibraryPath {
     {
         return axisTurn(spinAngle(argument, amplitude));
     }
+    static float wobble(DemoState&, float x, double t, double beat) { return rods::wobble(x, t, beat); }
 };
 
 }  // namespace

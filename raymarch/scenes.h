@@ -17,6 +17,9 @@
 //   spinTurn(context, axis, argument, amplitude)
 //                            axisTurn(spinAngle(argument, amplitude)) for
 //                            scene 2's rotation about axis 0, 1 or 2.
+//   wobble(context, x, t, beat)
+//                            rods::wobble(x, t, beat), scene 4's wobble, or
+//                            one with the same bits.
 // The functions below are the straightforward instantiations (the library
 // fmod, demo's fields, every value per call); the fast cell loop instantiates
 // the same templates in fast_scenes.h.

@@ -6,6 +6,7 @@
 // where hitMaterial lives.
 #pragma once
 
+#include "raymarch/rod_wobble.h"
 #include "raymarch/scenes.h"
 
 namespace rods {
@@ -28,13 +29,8 @@ constexpr float LATTICE_HOLE_RADIUS = 1.0f;
 template <class Path>
 inline float scene4(typename Path::Context& context, float x, float y, float z)
 {
-    // Wobble from the unfolded x, time and beat; carried in double until w.
-    const double t = demo.timeSec;
-    const double beat = relaxedLoad(demo.beatPulse);
-    const double a = std::sin(double(x) * 0.1 + t * 6.0) * 0.05;
-    const double b = std::sin(double(x) * 0.3 + t * 4.0) * 0.05;
-    const double g = std::cos(double(x) * 0.2 + t * 5.0) * (beat * 0.05);
-    const float w = float(g + (a - b));
+    // Wobble from the unfolded x, time and beat (rod_wobble.h).
+    const float w = Path::wobble(context, x, demo.timeSec, double(relaxedLoad(demo.beatPulse)));
 
     const float qx = Path::fold(x, HOLE_PERIOD);
     const float qy = Path::fold(y, HOLE_PERIOD);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "raymarch/primitives.h"
+#include "runtime/demo_state.h"
 
 // The last turn scene 2 derived for one of its three angles, keyed by the bits
 // of the float argument of its sine. While beatPulse is 0 the argument is the
@@ -18,12 +19,6 @@ struct SpinMemo {
     AxisTurn turn;
 };
 
-struct CellContext {
-    int cellX;            // column 0..79
-    int cellY;            // row 0..49
-    float cellU;          // cellX - 40
-    float cellV;          // cellY - 25
-    Vector3 samplePoint;  // the point the ray marcher is about to evaluate
-    int hitMaterial;      // scene 4's classification of its last evaluated point
-    SpinMemo spin[3];     // scene 2's last turns about x, y and z
+struct CellContext : CellValues {
+    SpinMemo spin[3];  // scene 2's last turns about x, y and z
 };

@@ -29,7 +29,20 @@ struct CharInfo {
 // 50 rows of 80 cells, row-major: cell (x, y) is element y * 80 + x.
 using ScreenBuffer = std::array<CharInfo, CELL_COUNT>;
 
-struct DemoState {
+// The values of the cell being drawn: written by the cell loop before each
+// effect call, and the ray marcher's scratch. The demo's record holds one set;
+// each ray of the fast cell loop has its own.
+struct CellValues {
+    int cellX;            // column 0..79
+    int cellY;            // row 0..49
+    float cellU;          // cellX - 40
+    float cellV;          // cellY - 25
+    Vector3 samplePoint;  // the point the ray marcher is about to evaluate
+    int hitMaterial;      // scene 4's classification of its last evaluated point
+};
+
+// The frame values, and (from CellValues) the per-cell values.
+struct DemoState : CellValues {
     // --- clock and song
     double startTimeMs;   // clock reading when the demo clock started
     double timeSec;       // seconds since startTimeMs, set first thing every frame
@@ -49,14 +62,6 @@ struct DemoState {
     int effectId;         // 0 plasma, 1..6 ray-marched scene, 9 texture warp
     Vector3 cameraPos;    // ray-march camera
     float viewDistance;   // longest ray and fog distance of the ray marcher
-
-    // --- per-cell values, written by the cell loop before each effect call
-    int cellX;            // column 0..79
-    int cellY;            // row 0..49
-    float cellU;          // cellX - 40
-    float cellV;          // cellY - 25
-    Vector3 samplePoint;  // the point the ray marcher is about to evaluate
-    int hitMaterial;      // scene 4's classification of its last evaluated point
 };
 
 extern DemoState demo;

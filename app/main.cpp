@@ -1,7 +1,7 @@
 // murl13: the demo. The frame loop lives in the core; the terminal host and the
 // music layer give it a screen, a clock, a keyboard and a song.
 #include "runtime/frame_loop.h"
-#include "runtime/terminal/terminal_app.h"
+#include "hosts/terminal/terminal_app.h"
 
 int main()
 {

@@ -9,7 +9,7 @@
 
 #include "art/images.h"
 #include "art/tables.h"
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 // --- the plasma
 

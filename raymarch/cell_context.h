@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "raymarch/primitives.h"
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 // The last turn scene 2 derived for one of its three angles, keyed by the bits
 // of the float argument of its sine. While beatPulse is 0 the argument is the

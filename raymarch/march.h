@@ -1,7 +1,7 @@
 // The ray-march renderer: one ray per cell through the scene of demo.effectId.
 #pragma once
 
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 // effectId 1..8: renders the cell named by demo.cellX and demo.cellY.
 void marchCell();

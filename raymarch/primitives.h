@@ -13,7 +13,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 // Offset added before the fold's remainder, so that the pattern repeats for
 // every coordinate above -500 (below it the remainder turns negative).

@@ -9,7 +9,7 @@
 
 #include "raymarch/primitives.h"
 #include "raymarch/shading.h"
-#include "runtime/console_host.h"
+#include "state/console_host.h"
 
 constexpr uint16_t MISS_GLYPH = 219;  // full block, drawn black
 constexpr uint16_t MISS_ATTR = 0;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 // 1 - travelled / viewDistance, in double. A zero view distance gives no
 // finite fade; such a hit counts as fully faded (0).

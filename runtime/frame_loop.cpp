@@ -8,11 +8,11 @@
 #include "effects2d/effects2d.h"
 #include "raymarch/march.h"
 #include "runtime/cell_workers.h"
-#include "runtime/console_host.h"
-#include "runtime/demo_state.h"
+#include "state/console_host.h"
+#include "state/demo_state.h"
 #include "runtime/music_sync.h"
 #include "runtime/overlays.h"
-#include "runtime/player.h"
+#include "state/player.h"
 
 namespace {
 

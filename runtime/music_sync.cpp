@@ -2,9 +2,9 @@
 // player's thread: they only store into the three atomic fields.
 #include "runtime/music_sync.h"
 
-#include "runtime/console_host.h"
-#include "runtime/demo_state.h"
-#include "runtime/player.h"
+#include "state/console_host.h"
+#include "state/demo_state.h"
+#include "state/player.h"
 
 constexpr float PULSE_FULL = 3.0f;
 

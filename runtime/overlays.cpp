@@ -5,7 +5,7 @@
 
 #include "art/images.h"
 #include "art/tables.h"
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 uint32_t overlayRandomState = 1;
 

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "runtime/cell_workers.h"
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 #include "runtime/frame_loop.h"
 #include "runtime/overlays.h"
-#include "runtime/terminal/frame_encoder.h"
+#include "hosts/terminal/frame_encoder.h"
 #include "tool/options.h"
 #include "tool/raw_cells.h"
 #include "tool/tool.h"

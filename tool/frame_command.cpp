@@ -8,7 +8,7 @@
 #include <string>
 
 #include "art/cp437.h"
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 #include "runtime/frame_loop.h"
 #include "runtime/overlays.h"
 #include "tool/options.h"

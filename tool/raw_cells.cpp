@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 bool writeRawCells(std::FILE* file)
 {

@@ -3,7 +3,7 @@
 // times, one line each.
 #include "tool/tool.h"
 
-#include "runtime/music/song_scan.h"
+#include "music/song_scan.h"
 
 #include <cerrno>
 #include <cmath>

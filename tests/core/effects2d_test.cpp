@@ -10,7 +10,7 @@
 #include "art/images.h"
 #include "art/tables.h"
 #include "effects2d/effects2d.h"
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 #include "runtime/frame_loop.h"
 
 namespace {

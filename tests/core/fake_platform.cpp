@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "runtime/console_host.h"
+#include "state/console_host.h"
 #include "runtime/music_sync.h"
 #include "runtime/overlays.h"
-#include "runtime/player.h"
+#include "state/player.h"
 
 struct Song {
     int unused;

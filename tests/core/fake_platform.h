@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 namespace fake {
 

@@ -4,8 +4,8 @@
 // thread left running. The null song itself must pass through the other
 // calls harmlessly.
 #include "music/test_modules.h"
-#include "runtime/music/song_scan.h"
-#include "runtime/player.h"
+#include "music/song_scan.h"
+#include "state/player.h"
 
 #include <filesystem>
 #include <random>

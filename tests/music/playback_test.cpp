@@ -4,8 +4,8 @@
 // a demo that is shutting down), and keep the audio libraries' complaints
 // about the missing card off the terminal.
 #include "music/test_modules.h"
-#include "runtime/music/sound_output.h"
-#include "runtime/player.h"
+#include "music/sound_output.h"
+#include "state/player.h"
 
 #include <atomic>
 #include <chrono>

@@ -8,8 +8,8 @@
 // changes across speed and tempo changes, pattern breaks and position jumps,
 // and where one pass ends. Playback must then wrap to the restart position.
 #include "music/test_modules.h"
-#include "runtime/music/song_scan.h"
-#include "runtime/music/tick_loop.h"
+#include "music/song_scan.h"
+#include "music/tick_loop.h"
 
 #include <algorithm>
 

@@ -9,7 +9,7 @@
 // where the picture stops pulsing, accents missing where the scenes change, an
 // instrument renumbering that cuts the visuals off from the music, and a mix
 // that clips or leaves an order silent.
-#include "runtime/music/song_scan.h"
+#include "music/song_scan.h"
 #include "song/compose.h"
 #include "song/instruments.h"
 

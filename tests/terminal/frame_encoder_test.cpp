@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "art/cp437.h"
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 #include "runtime/frame_loop.h"
 #include "runtime/overlays.h"
-#include "runtime/terminal/frame_encoder.h"
+#include "hosts/terminal/frame_encoder.h"
 #include "vterm_screen.h"
 
 namespace {

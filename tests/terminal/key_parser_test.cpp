@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/terminal/input_thread.h"
+#include "hosts/terminal/input_thread.h"
 
 using terminal::Key;
 

@@ -1,7 +1,7 @@
 // The input thread: polls the key terminal, a signalfd and a stop pipe, and
 // sets event bits. It never writes to the terminal; only the main thread does,
 // so a restore is never interleaved with half a frame.
-#include "runtime/terminal/input_thread.h"
+#include "hosts/terminal/input_thread.h"
 
 #include <cerrno>
 #include <condition_variable>

@@ -1,6 +1,6 @@
 // The console host for a Linux terminal: the five operations the demo calls,
 // and the way in and out of the terminal.
-#include "runtime/console_host.h"
+#include "state/console_host.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,11 +10,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "runtime/terminal/frame_encoder.h"
-#include "runtime/terminal/host_state.h"
-#include "runtime/terminal/input_thread.h"
-#include "runtime/terminal/terminal_app.h"
-#include "runtime/terminal/terminal_session.h"
+#include "hosts/terminal/frame_encoder.h"
+#include "hosts/terminal/host_state.h"
+#include "hosts/terminal/input_thread.h"
+#include "hosts/terminal/terminal_app.h"
+#include "hosts/terminal/terminal_session.h"
 
 namespace terminal {
 

@@ -1,8 +1,8 @@
 // SDL2 audio, or the silent pacer where SDL has no real device to offer.
 #define SDL_MAIN_HANDLED
-#include "runtime/music/sound_output.h"
+#include "music/sound_output.h"
 
-#include "runtime/music/tick_loop.h"
+#include "music/tick_loop.h"
 
 #include <SDL.h>
 #include <fcntl.h>

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 namespace terminal {
 

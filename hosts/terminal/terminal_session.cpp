@@ -2,7 +2,7 @@
 // leave sequence, used by the normal exit, the suspend and the crash handlers.
 // Everything a signal handler touches is set before the handlers are installed
 // and is restored with write and tcsetattr only (both async-signal-safe).
-#include "runtime/terminal/terminal_session.h"
+#include "hosts/terminal/terminal_session.h"
 
 #include <cerrno>
 #include <csignal>
@@ -14,7 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 namespace terminal {
 

@@ -1,4 +1,4 @@
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 DemoState demo{};
 ScreenBuffer screenBuffer{};

@@ -1,5 +1,5 @@
 // Walks an XM file's headers and checks that the file holds all they declare.
-#include "runtime/music/xm_check.h"
+#include "music/xm_check.h"
 
 #include <cstring>
 

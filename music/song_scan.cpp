@@ -1,8 +1,8 @@
 // The headless scan: the playback tick loop without a device or a clock,
 // keeping what the demo would see instead of sounding it.
-#include "runtime/music/song_scan.h"
+#include "music/song_scan.h"
 
-#include "runtime/music/tick_loop.h"
+#include "music/tick_loop.h"
 
 SongScan scanSong(const std::string& path, double maxSeconds)
 {

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "runtime/console_host.h"
-#include "runtime/terminal/frame_encoder.h"
-#include "runtime/terminal/host_state.h"
-#include "runtime/terminal/input_thread.h"
+#include "state/console_host.h"
+#include "hosts/terminal/frame_encoder.h"
+#include "hosts/terminal/host_state.h"
+#include "hosts/terminal/input_thread.h"
 
 namespace terminal {
 

@@ -2,9 +2,9 @@
 // song by exactly one tick per call and tells where it is (order, pattern, row,
 // tick within the row); the triggers are read from the pattern data of that row,
 // so they follow the file's own instrument numbers.
-#include "runtime/music/tick_loop.h"
+#include "music/tick_loop.h"
 
-#include "runtime/music/xm_check.h"
+#include "music/xm_check.h"
 
 #include <xmp.h>
 

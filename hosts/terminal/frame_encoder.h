@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "runtime/demo_state.h"
+#include "state/demo_state.h"
 
 namespace terminal {
 

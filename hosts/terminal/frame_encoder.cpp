@@ -1,6 +1,6 @@
 // The frame encoder: changed cells only, the cheapest cursor move to each run
 // of them, only the colour half that changed, glyphs as UTF-8.
-#include "runtime/terminal/frame_encoder.h"
+#include "hosts/terminal/frame_encoder.h"
 
 #include <algorithm>
 #include <cstdio>

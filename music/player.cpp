@@ -1,10 +1,10 @@
 // The six player operations the demo calls, on the tick loop and the sound
 // output. The output's thread renders the ticks: after each one it publishes
 // the order position and calls the callbacks of the instruments that started.
-#include "runtime/player.h"
+#include "state/player.h"
 
-#include "runtime/music/sound_output.h"
-#include "runtime/music/tick_loop.h"
+#include "music/sound_output.h"
+#include "music/tick_loop.h"
 
 #include <atomic>
 

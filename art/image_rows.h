@@ -30,15 +30,19 @@ struct PixelArray {
 };
 
 // The pixels, row by row from the top. Check the rows with the two tests above
-// first (in a static_assert): a character outside the alphabet gives -1.
+// first (in a static_assert): a character outside the alphabet gives -1. Each
+// character is looked up in a table made once from the alphabet, which keeps
+// the largest image within the compilers' limits on compile-time work.
 template <int Width, int Height>
 constexpr PixelArray<Width, Height> decodeRows(const std::string_view (&rows)[Height], std::string_view alphabet)
 {
+    int valueOf[256]{};
+    for (int& value : valueOf) value = -1;
+    for (std::size_t i = alphabet.size(); i-- > 0;) valueOf[static_cast<unsigned char>(alphabet[i])] = int(i);
     PixelArray<Width, Height> image{};
-    for (int y = 0; y < Height; ++y)
-        for (int x = 0; x < Width; ++x) {
-            const std::size_t at = alphabet.find(rows[y][x]);
-            image.values[y * Width + x] = at == std::string_view::npos ? -1 : int(at);
-        }
+    for (int y = 0; y < Height; ++y) {
+        const std::string_view row = rows[y];
+        for (int x = 0; x < Width; ++x) image.values[y * Width + x] = valueOf[static_cast<unsigned char>(row[x])];
+    }
     return image;
 }

@@ -72,6 +72,7 @@ struct DemoInPty {
     {
         winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
         if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return;
+        std::memset(&before, 0, sizeof before);  // padding included: the check compares bytes
         tcgetattr(slave, &before);
         const int devNull = open("/dev/null", O_RDONLY);
         pid = spawnDemo(folder, stdinIsTerminal ? slave : devNull, slave, slave);
@@ -142,9 +143,10 @@ void dismissBox(DemoInPty& demo, const char* key)
 // on leaving the alternate screen, where other terminals do not.
 void expectRestored(DemoInPty& demo)
 {
-    termios now{};
+    termios now;
+    std::memset(&now, 0, sizeof now);
     tcgetattr(demo.slave, &now);
-    EXPECT_EQ(std::memcmp(&now, &demo.before, sizeof now), 0) << "termios changed";  // both zeroed first
+    EXPECT_EQ(std::memcmp(&now, &demo.before, sizeof now), 0) << "termios changed";
     EXPECT_FALSE(demo.screen.altScreen) << "still on the alternate screen";
     for (std::string mode : {"\x1b[?25", "\x1b[?7"}) {
         const size_t on = demo.output.rfind(mode + "h"), off = demo.output.rfind(mode + "l");

@@ -2,6 +2,7 @@
 #define SDL_MAIN_HANDLED
 #include "music/sound_output.h"
 
+#include "music/paced_feed.h"
 #include "music/tick_loop.h"
 
 #include <SDL.h>
@@ -29,11 +30,9 @@ struct SoundOutput {
     void* user;
     bool silent;                       // the pacer runs instead of a device
 
-    // --- the device; touched only by SDL's audio thread once it runs
+    // --- the device; the feed is touched only by SDL's audio thread once it runs
     SDL_AudioDeviceID device;          // 0 when none is open
-    const int16_t* pending;            // the rest of the last tick not yet handed to SDL
-    int pendingFrames;
-    bool finished;                     // the renderer has nothing more to play
+    PacedFeed feed;
 
     // --- the pacer
     std::thread pacer;
@@ -75,31 +74,13 @@ static bool isRealDriver(const char* driver)
     return std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "disk") != 0;
 }
 
-// SDL's audio thread: fill the device's buffer with as many ticks as it takes.
+// SDL's audio thread: fill the device's buffer with the ticks due by the clock.
 static void fillDeviceBuffer(void* userData, Uint8* stream, int length)
 {
     SoundOutput* output = static_cast<SoundOutput*>(userData);
-    int16_t* out = reinterpret_cast<int16_t*>(stream);
-    int framesWanted = length / static_cast<int>(MIX_CHANNELS * sizeof(int16_t));
-    while (framesWanted > 0) {
-        if (output->pendingFrames == 0) {
-            TickAudio audio;
-            if (output->finished || !output->render(output->user, audio)) {
-                output->finished = true;
-                break;
-            }
-            output->pending = audio.samples;
-            output->pendingFrames = audio.frames;
-            continue;
-        }
-        int frames = output->pendingFrames < framesWanted ? output->pendingFrames : framesWanted;
-        std::memcpy(out, output->pending, frames * MIX_CHANNELS * sizeof(int16_t));
-        out += frames * MIX_CHANNELS;
-        output->pending += frames * MIX_CHANNELS;
-        output->pendingFrames -= frames;
-        framesWanted -= frames;
-    }
-    std::memset(out, 0, framesWanted * MIX_CHANNELS * sizeof(int16_t));
+    double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    feedFrames(output->feed, reinterpret_cast<int16_t*>(stream),
+               length / static_cast<int>(MIX_CHANNELS * sizeof(int16_t)), now);
 }
 
 static SDL_AudioDeviceID openDevice(SoundOutput* output)
@@ -127,7 +108,7 @@ static void runPacer(SoundOutput* output)
     while (!output->stopping) {
         lock.unlock();
         TickAudio audio;
-        bool played = output->render(output->user, audio);
+        bool played = output->render(output->user, audio) && isPlayableTick(audio);
         lock.lock();
         if (!played) {
             output->wake.wait(lock, [output] { return output->stopping; });
@@ -145,6 +126,8 @@ SoundOutput* startSoundOutput(TickRenderer render, void* user)
     SoundOutput* output = new SoundOutput{};
     output->render = render;
     output->user = user;
+    output->feed.render = render;
+    output->feed.user = user;
     if (initSoundSystem()) {
         if (isRealDriver(SDL_GetCurrentAudioDriver()))
             output->device = quietly([output] { return openDevice(output); });

@@ -15,8 +15,10 @@ struct TickAudio {
     double seconds;          // how long the tick lasts
 };
 
-// Renders the next tick; false when there is nothing more to play. Called on
-// the output's thread (SDL's audio thread or the pacer), never two at once.
+// Renders the next tick; false when there is nothing more to play, which a
+// tick without sound or of no sensible duration (isPlayableTick in
+// paced_feed.h) also means. Called on the output's thread (SDL's audio thread
+// or the pacer), never two at once.
 using TickRenderer = bool (*)(void* user, TickAudio& audio);
 
 struct SoundOutput;
@@ -26,7 +28,8 @@ struct SoundOutput;
 bool initSoundSystem();
 
 // Starts pulling ticks: on the sound device when SDL offers a real one and it
-// opens, otherwise on the silent pacer. Never null.
+// opens, otherwise on the silent pacer. Either way the ticks keep to the
+// monotonic clock, however fast the device takes them. Never null.
 SoundOutput* startSoundOutput(TickRenderer render, void* user);
 
 // True when the ticks go to the silent pacer rather than a device.

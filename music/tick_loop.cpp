@@ -23,10 +23,6 @@ constexpr int FX_TONE_PORTAMENTO = 0x03;
 constexpr int FX_TONE_PORTAMENTO_VOLUME_SLIDE = 0x05;
 constexpr int FX_EXTENDED = 0x0e;         // the E commands; parameter high nibble picks one
 constexpr int EXTENDED_NOTE_DELAY = 0x0d; // EDx: the note starts at tick x of its row
-constexpr int FX_669_TONE_PORTAMENTO = 0x62;
-constexpr int FX_FAR_TONE_PORTAMENTO = 0x67;
-constexpr int FX_ULT_TONE_PORTAMENTO = 0x6f;
-constexpr int FX_PERSISTENT_TONE_PORTAMENTO = 0x7a;
 
 // libxmp numbers notes from 1; XM files from C-0 = 1, which libxmp moves up an
 // octave, so an XM's valid notes 1..96 arrive as 13..108. Above are key-off,
@@ -39,11 +35,18 @@ constexpr int NO_TRIGGER = -1;
 // Larger than any tracker module; a bigger file is turned away unread.
 constexpr long MAX_FILE_BYTES = 256L * 1024 * 1024;
 
+// The shortest and longest ticks played. An XM tick lasts 2.5 / BPM seconds,
+// 9.8 ms to 78 ms at the BPMs FastTracker allows; a tick outside these bounds
+// (or without sound) means the decoder has lost its tempo, and the song ends
+// there rather than racing through ticks of nothing or waiting for ever.
+constexpr double SHORTEST_TICK_SECONDS = 0.001;
+constexpr double LONGEST_TICK_SECONDS = 2.5;
+
 struct TickLoop {
     std::vector<uint8_t> file;             // the module's bytes, kept while libxmp plays them
     xmp_context context;
     const xmp_module* module;
-    bool isXm;                             // the XM note range applies
+    bool failed;                           // a tick came out broken; nothing more is played
     int lastInstrument[MAX_CHANNELS];      // last instrument named on the channel, 0 none
     int pendingTick[MAX_CHANNELS];         // tick of the row where a note starts, or NO_TRIGGER
     int pendingInstrument[MAX_CHANNELS];   // that note's instrument
@@ -51,9 +54,7 @@ struct TickLoop {
 
 static bool isTonePortamento(int effect)
 {
-    return effect == FX_TONE_PORTAMENTO || effect == FX_TONE_PORTAMENTO_VOLUME_SLIDE ||
-           effect == FX_669_TONE_PORTAMENTO || effect == FX_FAR_TONE_PORTAMENTO ||
-           effect == FX_ULT_TONE_PORTAMENTO || effect == FX_PERSISTENT_TONE_PORTAMENTO;
+    return effect == FX_TONE_PORTAMENTO || effect == FX_TONE_PORTAMENTO_VOLUME_SLIDE;
 }
 
 // The tick of its row at which the event's note starts: x for a note delay EDx
@@ -65,11 +66,7 @@ static int noteStartTick(const xmp_event& event)
     return 0;
 }
 
-static bool isPlayableNote(const TickLoop* loop, int note)
-{
-    if (loop->isXm) return note >= XM_LOWEST_NOTE && note <= XM_HIGHEST_NOTE;
-    return note >= 1 && note <= XMP_MAX_KEYS;
-}
+static bool isPlayableNote(int note) { return note >= XM_LOWEST_NOTE && note <= XM_HIGHEST_NOTE; }
 
 static const xmp_event* eventAt(const xmp_module* module, int pattern, int row, int channel)
 {
@@ -93,7 +90,7 @@ static void readRow(TickLoop* loop, int pattern, int row)
         const xmp_event* event = eventAt(module, pattern, row, channel);
         if (event == nullptr) continue;
         if (event->ins != 0) loop->lastInstrument[channel] = event->ins;
-        if (!isPlayableNote(loop, event->note)) continue;
+        if (!isPlayableNote(event->note)) continue;
         // A note under tone portamento slides the sounding note: nothing starts.
         if (isTonePortamento(event->fxt) || isTonePortamento(event->f2t)) continue;
         if (loop->lastInstrument[channel] == 0) continue;
@@ -123,7 +120,8 @@ TickLoop* openTickLoop(const char* path)
     if (path == nullptr) return nullptr;
     std::vector<uint8_t> bytes;
     if (!readWholeFile(path, bytes) || bytes.empty()) return nullptr;
-    if (looksLikeXm(bytes) && !isCompleteXm(bytes)) return nullptr;
+    // Only a whole XM reaches libxmp, whatever else it could read.
+    if (!isCompleteXm(bytes)) return nullptr;
     xmp_context context = xmp_create_context();
     if (context == nullptr) return nullptr;
     if (xmp_load_module_from_memory(context, bytes.data(), static_cast<long>(bytes.size())) != 0) {
@@ -138,7 +136,7 @@ TickLoop* openTickLoop(const char* path)
     xmp_module_info info;
     std::memset(&info, 0, sizeof info);
     xmp_get_module_info(context, &info);
-    if (info.mod == nullptr) {
+    if (info.mod == nullptr || std::strstr(info.mod->type, " XM ") == nullptr) {
         xmp_end_player(context);
         xmp_release_module(context);
         xmp_free_context(context);
@@ -149,7 +147,6 @@ TickLoop* openTickLoop(const char* path)
     loop->file = std::move(bytes);
     loop->context = context;
     loop->module = info.mod;
-    loop->isXm = std::strstr(info.mod->type, " XM ") != nullptr;
     for (int channel = 0; channel < MAX_CHANNELS; channel++) loop->pendingTick[channel] = NO_TRIGGER;
     return loop;
 }
@@ -157,7 +154,7 @@ TickLoop* openTickLoop(const char* path)
 bool playTick(TickLoop* loop, Tick& tick)
 {
     tick.triggerCount = 0;
-    if (xmp_play_frame(loop->context) != 0) return false;
+    if (loop->failed || xmp_play_frame(loop->context) != 0) return false;
     xmp_frame_info info;
     xmp_get_frame_info(loop->context, &info);
 
@@ -183,7 +180,8 @@ bool playTick(TickLoop* loop, Tick& tick)
     tick.samples = static_cast<const int16_t*>(info.buffer);
     tick.frames = info.buffer_size / static_cast<int>(MIX_CHANNELS * sizeof(int16_t));
     tick.wrapped = info.loop_count > 0;
-    return true;
+    loop->failed = tick.frames <= 0 || !(tick.seconds >= SHORTEST_TICK_SECONDS && tick.seconds <= LONGEST_TICK_SECONDS);
+    return !loop->failed;
 }
 
 void closeTickLoop(TickLoop* loop)

@@ -26,13 +26,15 @@ struct Tick {
     int triggers[MAX_CHANNELS];         // their instruments, numbered from 1
 };
 
-// Loads a module by file name and gets it ready at the start of the song;
-// null when the file is missing, unreadable or not a module that loads.
+// Loads an XM module by file name and gets it ready at the start of the song;
+// null when the file is missing, unreadable, not a complete XM (xm_check.h),
+// whatever other format it may be, or not a module that loads.
 TickLoop* openTickLoop(const char* path);
 
 // Plays the next tick. False when the module has nothing to play (an order
-// list without a valid pattern); the song otherwise never ends but wraps to
-// its restart position.
+// list without a valid pattern) and, from then on for good, once a tick comes
+// out without sound or with a duration outside 1 ms to 2.5 s; the song
+// otherwise never ends but wraps to its restart position.
 bool playTick(TickLoop* loop, Tick& tick);
 
 // Releases the module. Accepts null.

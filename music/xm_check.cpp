@@ -1,4 +1,5 @@
-// Walks an XM file's headers and checks that the file holds all they declare.
+// Walks an XM file's headers and checks that the file holds all they declare,
+// with every count inside the format's limits.
 #include "music/xm_check.h"
 
 #include <cstring>
@@ -9,8 +10,19 @@ constexpr char XM_SIGNATURE[] = "Extended Module: ";
 constexpr size_t XM_SIGNATURE_LENGTH = sizeof XM_SIGNATURE - 1;
 constexpr size_t HEADER_SIZE_OFFSET = 60;    // the header size field; the header counts from here
 constexpr size_t SONG_VALUES_END = 80;       // through the default BPM
+constexpr uint64_t SMALLEST_HEADER = 20;     // the song values without an order list
+constexpr uint64_t LARGEST_HEADER = 20 + 256;
+constexpr int MAX_ORDERS = 256;
+constexpr int MAX_PATTERNS = 256;
+constexpr int MAX_INSTRUMENTS = 255;         // instrument numbers are bytes in the patterns
+constexpr int MAX_CHANNELS = 64;
+constexpr int MAX_ROWS = 256;
+constexpr int MAX_SAMPLES = 16;              // per instrument
+constexpr int LOWEST_BPM = 32, HIGHEST_BPM = 255, HIGHEST_SPEED = 31;
+constexpr int VERSION_102 = 0x0102;          // pattern headers with a one-byte row count
 constexpr int FIRST_VERSION_WITH_PATTERNS_FIRST = 0x0104;
 constexpr size_t INSTRUMENT_FIXED_PART = 29; // size, name, type, sample count
+constexpr size_t INSTRUMENT_WITH_SAMPLES = 33;  // and the sample header size
 constexpr size_t SAMPLE_HEADER_BYTES = 40;
 constexpr uint8_t ADPCM_SAMPLE_MARK = 0xad;  // ModPlug's packed samples, in the reserved byte
 
@@ -25,52 +37,92 @@ bool looksLikeXm(const std::vector<uint8_t>& file)
     return file.size() >= XM_SIGNATURE_LENGTH && std::memcmp(file.data(), XM_SIGNATURE, XM_SIGNATURE_LENGTH) == 0;
 }
 
+namespace {
+
 // Positions are kept in 64 bits and every step checks them against the file's
 // size before reading, so a header claiming huge sizes cannot run past the end.
+struct Walk {
+    const std::vector<uint8_t>& file;
+    const uint64_t size;
+    int version;
+    uint64_t at = 0;
+    uint64_t deferredSampleData = 0;  // sample data that old versions keep after the patterns
+
+    bool patterns(int count)
+    {
+        const bool oneByteRows = version <= VERSION_102;
+        const uint64_t headerBytes = oneByteRows ? 8 : 9;
+        for (int pattern = 0; pattern < count; pattern++) {
+            if (at + headerBytes > size) return false;
+            uint64_t headerLength = read32(file, at);
+            int rows = oneByteRows ? file[at + 5] + 1 : int(read16(file, at + 5));
+            uint64_t dataSize = read16(file, at + headerBytes - 2);
+            if (headerLength < headerBytes || rows < 1 || rows > MAX_ROWS) return false;
+            at += headerLength + dataSize;
+            if (at > size) return false;
+        }
+        return true;
+    }
+
+    // Each instrument's headers, and its sample data right after them from
+    // version 1.04 on. Converters wrote files that stop cleanly after fewer
+    // instruments than the header claims; a file that stops before the first
+    // one is cut off.
+    bool instruments(int count)
+    {
+        const bool dataFollows = version >= FIRST_VERSION_WITH_PATTERNS_FIRST;
+        for (int instrument = 0; instrument < count; instrument++) {
+            if (dataFollows && at == size && instrument > 0) return true;
+            if (at + INSTRUMENT_FIXED_PART > size) return false;
+            uint64_t headerSize = read32(file, at);
+            int samples = read16(file, at + 27);
+            if (samples > MAX_SAMPLES || headerSize < (samples > 0 ? INSTRUMENT_WITH_SAMPLES : INSTRUMENT_FIXED_PART))
+                return false;
+            at += headerSize;
+            if (at > size) return false;
+            uint64_t sampleData = 0;
+            for (int sample = 0; sample < samples; sample++) {
+                if (at + SAMPLE_HEADER_BYTES > size) return false;
+                uint64_t length = read32(file, at);
+                bool adpcm = file[at + 17] == ADPCM_SAMPLE_MARK;
+                sampleData += adpcm ? 16 + (length + 1) / 2 : length;
+                // Sample headers follow one another at 40 bytes, whatever size the
+                // instrument header gives them.
+                at += SAMPLE_HEADER_BYTES;
+            }
+            if (dataFollows) at += sampleData;
+            else deferredSampleData += sampleData;
+            if (at > size) return false;
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
 bool isCompleteXm(const std::vector<uint8_t>& file)
 {
-    const uint64_t size = file.size();
-    if (!looksLikeXm(file) || size < SONG_VALUES_END) return false;
-    int version = read16(file, 58);
-    // Versions before 1.04 put all sample data after the patterns; their
-    // layout is left to libxmp's own checks.
-    if (version < FIRST_VERSION_WITH_PATTERNS_FIRST) return true;
-    uint64_t at = HEADER_SIZE_OFFSET + uint64_t{read32(file, HEADER_SIZE_OFFSET)};
-    int patterns = read16(file, 70);
-    int instruments = read16(file, 72);
-    if (at > size) return false;
+    if (!looksLikeXm(file) || file.size() < SONG_VALUES_END) return false;
+    Walk walk{file, file.size(), int(read16(file, 58))};
+    uint64_t headerSize = read32(file, HEADER_SIZE_OFFSET);
+    int orders = read16(file, 64), restart = read16(file, 66), channels = read16(file, 68);
+    int patterns = read16(file, 70), instruments = read16(file, 72);
+    int speed = read16(file, 76), bpm = read16(file, 78);
+    if (walk.version < VERSION_102 || headerSize < SMALLEST_HEADER || headerSize > LARGEST_HEADER) return false;
+    if (orders < 1 || orders > MAX_ORDERS || restart >= MAX_ORDERS || uint64_t(orders) > headerSize - SMALLEST_HEADER)
+        return false;
+    if (channels < 1 || channels > MAX_CHANNELS || patterns > MAX_PATTERNS || instruments > MAX_INSTRUMENTS)
+        return false;
+    // The tempo FastTracker allows; a tick of any other length is no tick.
+    if (speed < 1 || speed > HIGHEST_SPEED || bpm < LOWEST_BPM || bpm > HIGHEST_BPM) return false;
+    walk.at = HEADER_SIZE_OFFSET + headerSize;
+    if (walk.at > walk.size) return false;
 
-    for (int pattern = 0; pattern < patterns; pattern++) {
-        if (at + 9 > size) return false;
-        uint64_t headerLength = read32(file, at);
-        uint64_t dataSize = read16(file, at + 7);
-        at += headerLength + dataSize;
-        if (at > size) return false;
-    }
-
-    for (int instrument = 0; instrument < instruments; instrument++) {
-        // Converters wrote files that stop cleanly after fewer instruments than
-        // the header claims; a file that stops before the first one is cut off.
-        if (at == size && instrument > 0) return true;
-        if (at + INSTRUMENT_FIXED_PART > size) return false;
-        uint64_t headerSize = read32(file, at);
-        int samples = read16(file, at + 27);
-        at += headerSize;
-        if (at > size) return false;
-        uint64_t sampleData = 0;
-        for (int sample = 0; sample < samples; sample++) {
-            if (at + SAMPLE_HEADER_BYTES > size) return false;
-            uint64_t length = read32(file, at);
-            bool adpcm = file[at + 17] == ADPCM_SAMPLE_MARK;
-            sampleData += adpcm ? 16 + (length + 1) / 2 : length;
-            // Sample headers follow one another at 40 bytes, whatever size the
-            // instrument header gives them.
-            at += SAMPLE_HEADER_BYTES;
-        }
-        at += sampleData;
-        if (at > size) return false;
-    }
-    return true;
+    // From version 1.04 the patterns come first, each instrument with its
+    // sample data after them; before it the instruments' headers come first
+    // and all sample data after the patterns.
+    if (walk.version >= FIRST_VERSION_WITH_PATTERNS_FIRST) return walk.patterns(patterns) && walk.instruments(instruments);
+    return walk.instruments(instruments) && walk.patterns(patterns) && walk.at + walk.deferredSampleData <= walk.size;
 }
 
 }  // namespace music

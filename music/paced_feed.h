@@ -1,0 +1,35 @@
+// What the sound device is fed: the rendered ticks, paced by the monotonic
+// clock rather than by the device. A device may pull faster than real time
+// (ALSA's null device takes everything at once) or slower; either way the song
+// keeps to the clock, so its order position is the same as with the silent
+// pacer. No SDL here: the device callback passes in the clock's time.
+#pragma once
+
+#include "music/sound_output.h"
+
+#include <cstdint>
+
+namespace music {
+
+// A device's feed; zero-initialised, then render and user set.
+struct PacedFeed {
+    TickRenderer render;
+    void* user;
+    const int16_t* pending;  // the rest of the last tick not yet handed over
+    int pendingFrames;
+    bool started;            // due is set
+    bool finished;           // the renderer has nothing more to play
+    double due;              // clock time (seconds) at which the next tick starts
+};
+
+// True for a tick that moves the song on: some sound, and a duration from one
+// frame's time to a minute.
+bool isPlayableTick(const TickAudio& audio);
+
+// Fills `frames` stereo frames at `out` for a device pulling at clock time
+// `now` in seconds: ticks as they fall due, silence where none is due yet, and
+// the sound of ticks already past skipped when the device lags. Once the
+// renderer ends or a tick is not playable, only silence.
+void feedFrames(PacedFeed& feed, int16_t* out, int frames, double now);
+
+}  // namespace music

@@ -32,7 +32,7 @@ const char USAGE[] =
     "  --beats B         beatCount, 0 to 100000000 (the logo offsets are not redrawn)\n"
     "  --accent A        accentPulse, 0 to 3\n"
     "  --beat-pulse P    beatPulse, 0 to 3\n"
-    "  --view V          viewDistance before this frame's view-distance rule\n"
+    "  --view V          viewDistance before the frame's view rule, -100 to 100\n"
     "  --overlay-x X     logo column offset, 0 to 37\n"
     "  --overlay-y Y     logo row offset, 0 to 19\n"
     "  --hit-material M  hitMaterial before the frame\n"
@@ -48,6 +48,9 @@ const char USAGE[] =
 // Longest |time| accepted: far beyond any run of the demo, and small enough that
 // every integer conversion of the effects stays in range.
 constexpr double MAX_TIME = 1.0e7;
+// The demo's view distance is 100 x a sine; a longer one only makes the rays
+// march further (a frame at 1e7 takes many seconds), so none is accepted.
+constexpr float MAX_VIEW = 100.0f;
 constexpr long long MAX_BEATS = 100000000;
 constexpr long long INT_LOWEST = -2147483647LL - 1;
 constexpr long long INT_HIGHEST = 2147483647LL;
@@ -135,7 +138,7 @@ int parseRequest(int argc, char** argv, FrameRequest& request)
             request.beatPulse = *p;
         } else if (is("--view")) {
             auto v = parseFloat(value);
-            if (!v) return usageError("bad view distance", value);
+            if (!v || *v > MAX_VIEW || *v < -MAX_VIEW) return usageError("bad view distance (-100 to 100)", value);
             request.view = *v;
         } else if (is("--overlay-x")) {
             auto x = parseInteger(value, 0, 37);

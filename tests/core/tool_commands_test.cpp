@@ -94,7 +94,7 @@ TEST(FrameCommand, RawIsTheLoopsCellsLittleEndianAndBadValuesAreRefused)
     }
     // Offsets and pulses that would put a logo outside the screen, and values that are no numbers.
     for (const char* bad : {"--overlay-x 38", "--overlay-y -1", "--accent 3.01", "--beat-pulse -0.5", "--beats -1",
-                            "--time nan", "--camera 1,2", "--format bmp", "--order", "--bogus 1"}) {
+                            "--time nan", "--view 100.01", "--view -3.4e38", "--camera 1,2", "--format bmp", "--order", "--bogus 1"}) {
         EXPECT_EQ(tool("frame", bad), std::make_pair(2, std::string())) << bad;
     }
 }

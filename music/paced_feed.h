@@ -11,15 +11,15 @@
 
 namespace music {
 
-// A device's feed; zero-initialised, then render and user set.
+// A device's feed, made with its renderer and the renderer's user.
 struct PacedFeed {
     TickRenderer render;
     void* user;
-    const int16_t* pending;  // the rest of the last tick not yet handed over
-    int pendingFrames;
-    bool started;            // due is set
-    bool finished;           // the renderer has nothing more to play
-    double due;              // clock time (seconds) at which the next tick starts
+    const int16_t* pending = nullptr;  // the rest of the last tick not yet handed over
+    int pendingFrames = 0;
+    bool started = false;              // due is set
+    bool finished = false;             // the renderer has nothing more to play
+    double due = 0.0;                  // clock time (seconds) at which the next tick starts
 };
 
 // True for a tick that moves the song on: some sound, and a duration from one

@@ -7,7 +7,6 @@
 #include "music/song_scan.h"
 #include "state/player.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -52,66 +51,53 @@ std::vector<uint8_t> smallSong(int instruments)
     return xm::serialise(module);
 }
 
-void put16(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
+void put(std::vector<uint8_t>& bytes, size_t at, int size, uint32_t value)
 {
-    bytes.at(at) = uint8_t(value), bytes.at(at + 1) = uint8_t(value >> 8);
-}
-
-void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
-{
-    put16(bytes, at, value & 0xffff), put16(bytes, at + 2, value >> 16);
+    for (int i = 0; i < size; i++) bytes.at(at + i) = uint8_t(value >> 8 * i);
 }
 
 }  // namespace
 
-// libxmp reads many formats, and its loaders of some of them crash or hang on
-// broken headers: a file with another format's signature, however plausible,
-// must never reach it. Nor must an XM whose counts or lengths go past the
-// format's limits or the file's end.
+// libxmp reads many formats, and some of its loaders crash or hang on broken
+// headers: no file of another format, broken (every count and length at its
+// largest) or whole, may reach it; nor an XM beyond the format's limits.
 TEST(BadFiles, OtherFormatsAndXmBeyondItsLimitsGiveTheNullSong)
 {
-    struct Signature { size_t at; std::string bytes; };
-    for (const Signature& other : std::vector<Signature>{
+    for (auto [at, signature] : std::vector<std::pair<size_t, std::string>>{
              {0, std::string("DIGI Booster module\0", 20)}, {0, std::string("ASYLUM Music Format V1.0\0", 25)},
-             {0, "OKTASONGCMOD"}, {1080, "M.K."}, {44, "SCRM"}, {0, "IMPM"}, {0, "MMD0"}, {0, "MTM\x10"},
-             {0, "if"}, {0, "FAR\xfe"}, {0, "MAS_UTrack_V004"}, {0, "ziRCONia"}, {0, "\x1f\x8b\x08"}}) {
-        std::vector<uint8_t> bytes(4096, 0xff);  // every count and length at its largest
-        std::copy(other.bytes.begin(), other.bytes.end(), bytes.begin() + other.at);
-        expectRejected(writeTempFile("other.mod", bytes), "signature " + other.bytes);
+             {0, "OKTASONGCMOD"}, {1080, "M.K."}, {44, "SCRM"}, {0, "IMPM"}, {0, "MMD0"}, {0, "ziRCONia"}}) {
+        std::vector<uint8_t> bytes(4096, 0xff);
+        std::copy(signature.begin(), signature.end(), bytes.begin() + at);
+        expectRejected(writeTempFile("other.mod", bytes), "signature " + signature);
     }
-
-    // A whole four-channel module of another tracker, which libxmp would play.
-    std::vector<uint8_t> mod(1084 + 64 * 4 * 4, 0);
+    std::vector<uint8_t> mod(1084 + 64 * 4 * 4, 0);  // four channels, one empty pattern
     mod[950] = 1, mod[951] = 0x7f;
     std::copy_n("M.K.", 4, mod.begin() + 1080);
     expectRejected(writeTempFile("whole.mod", mod), "a whole module of another format");
 
     const std::vector<uint8_t> song = smallSong(testxm::INSTRUMENTS);
     const size_t pattern = 60 + 276, instrument = smallSong(0).size(), sample = instrument + 263;
-    struct Patch { const char* what; size_t at; int bytes; uint32_t value; };
+    struct Patch { const char* what; size_t at; int size; uint32_t value; };
     for (const Patch& patch : std::vector<Patch>{
              {"header size", 60, 4, 0xffffffff}, {"header size", 60, 4, 19}, {"song length", 64, 2, 0},
              {"song length", 64, 2, 257}, {"restart", 66, 2, 256}, {"channels", 68, 2, 0}, {"channels", 68, 2, 65},
              {"patterns", 70, 2, 0xffff}, {"instruments", 72, 2, 0xffff}, {"speed", 76, 2, 0}, {"speed", 76, 2, 32},
              {"BPM", 78, 2, 31}, {"BPM", 78, 2, 256}, {"version", 58, 2, 0x0101},
-             {"pattern header", pattern, 4, 0xffffffff}, {"pattern header", pattern, 4, 8},
-             {"rows", pattern + 5, 2, 0}, {"rows", pattern + 5, 2, 257}, {"pattern data", pattern + 7, 2, 0xffff},
+             {"pattern header", pattern, 4, 0xffffffff}, {"pattern header", pattern, 4, 8}, {"rows", pattern + 5, 2, 0},
+             {"rows", pattern + 5, 2, 257}, {"pattern data", pattern + 7, 2, 0xffff},
              {"instrument header", instrument, 4, 0xffffffff}, {"instrument header", instrument, 4, 32},
-             {"samples", instrument + 27, 2, 17}, {"samples", instrument + 27, 2, 0xffff},
-             {"sample length", sample, 4, 0xffffffff}}) {
+             {"samples", instrument + 27, 2, 17}, {"sample length", sample, 4, 0xffffffff}}) {
         std::vector<uint8_t> bytes = song;
-        patch.bytes == 2 ? put16(bytes, patch.at, patch.value) : put32(bytes, patch.at, patch.value);
+        put(bytes, patch.at, patch.size, patch.value);
         expectRejected(writeTempFile("limits.oXM", bytes), std::string(patch.what) + " " + std::to_string(patch.value));
     }
-    // A tempo of 0 that libxmp takes from one converter's files, and which
-    // would give ticks of no sound and no duration.
+    // BPM 0, which libxmp takes from one converter's files: ticks of no length.
     std::vector<uint8_t> bytes = song;
     std::copy_n("MED2XM", 6, bytes.begin() + 38);
-    put16(bytes, 78, 0);
+    put(bytes, 78, 2, 0);
     expectRejected(writeTempFile("med2xm.oXM", bytes), "BPM 0");
 }
 
-// At the format's limits a module still plays.
 TEST(BadFiles, AModuleAtTheFormatsLimitsPlays)
 {
     for (auto [speed, bpm] : {std::pair{1, 255}, std::pair{31, 32}}) {
@@ -122,7 +108,7 @@ TEST(BadFiles, AModuleAtTheFormatsLimitsPlays)
         SongScan scan = scanSong(writeTempFile("limits.oXM", xm::serialise(module)), 1000);
         ASSERT_TRUE(scan.loaded) << "speed " << speed << ", BPM " << bpm;
         EXPECT_NEAR(scan.endTime, 257 * speed * 2.5 / bpm, 1e-6);
-        EXPECT_EQ(std::count_if(scan.events.begin(), scan.events.end(), [](const SongEvent& e) { return e.isTrigger; }), 1);
+        EXPECT_TRUE(scan.events.size() == 3 && scan.events[1].isTrigger);  // order 0, the note, order 1
     }
 }
 
@@ -136,9 +122,6 @@ TEST(BadFiles, WhatIsNotAWholeModuleGivesTheNullSong)
     std::mt19937 random(1313);
     for (size_t size : {1, 17, 64, 1000, 70000})
         expectRejected(writeTempFile("random.oXM", randomBytes(random, size)), "random bytes");
-    std::vector<uint8_t> bytes = smallSong(testxm::INSTRUMENTS);
-    bytes[60 + 276 + 7] = bytes[60 + 276 + 8] = 0xff;  // the first pattern's data size, past the end
-    expectRejected(writeTempFile("bigpattern.oXM", bytes), "a pattern larger than the file");
     EXPECT_EQ(FMUSIC_LoadSong(nullptr), nullptr);
 
     // The XM signature followed by noise gets into the loader; it may be

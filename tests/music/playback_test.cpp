@@ -2,8 +2,12 @@
 // still advance in real time (the silent pacer), call the instrument
 // callbacks, stop for good when freed (a callback after free would write into
 // a demo that is shutting down), and keep the audio libraries' complaints
-// about the missing card off the terminal.
+// about the missing card off the terminal. With a device, whatever pace it
+// pulls at, the song keeps to the clock. A tick that cannot move the song on
+// ends it instead of spinning the output's thread.
 #include "music/test_modules.h"
+#include "music/paced_feed.h"
+#include "music/tick_loop.h"
 #include "music/sound_output.h"
 #include "state/player.h"
 
@@ -11,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <cstdlib>
+#include <limits>
 #include <thread>
 
 using namespace testxm;
@@ -64,6 +69,22 @@ bool waitUntil(const std::function<bool()>& condition)
     return true;
 }
 
+constexpr int TICK_FRAMES = 882, DEVICE_FRAMES = 1024;
+std::vector<int16_t> sound(TICK_FRAMES * music::MIX_CHANNELS, 1000);
+
+// 20 ms ticks of sound; from the second on `bad` if it has a duration.
+struct FakeSong {
+    int ticks = 0;
+    music::TickAudio bad{nullptr, 0, 0.0};
+};
+
+bool renderFake(void* user, music::TickAudio& audio)
+{
+    FakeSong* song = static_cast<FakeSong*>(user);
+    audio = ++song->ticks > 1 && song->bad.seconds != 0.0 ? song->bad : music::TickAudio{sound.data(), TICK_FRAMES, 0.02};
+    return true;
+}
+
 }  // namespace
 
 TEST(Playback, SilentSongAdvancesCallsBackAndStopsWhenFreed)
@@ -104,21 +125,15 @@ TEST(Playback, SilentSongAdvancesCallsBackAndStopsWhenFreed)
 
 TEST(Playback, SilentPacerKeepsRealTime)
 {
-    static std::atomic<int> ticks{0};
-    static int16_t silence[882 * 2];
-    auto renderSilentTick = [](void*, music::TickAudio& audio) {
-        ticks++;
-        audio = {silence, 882, 0.02};
-        return true;
-    };
+    FakeSong song;
     Clock::time_point start = Clock::now();
-    music::SoundOutput* output = music::startSoundOutput(renderSilentTick, nullptr);
+    music::SoundOutput* output = music::startSoundOutput(renderFake, &song);
     EXPECT_TRUE(music::isSilentOutput(output));
     std::this_thread::sleep_for(2s);
     music::stopSoundOutput(output);
     double expected = std::chrono::duration<double>(Clock::now() - start).count() / 0.02;
-    EXPECT_GT(ticks.load(), expected * (1 - PACE_TOLERANCE));
-    EXPECT_LT(ticks.load(), expected * (1 + PACE_TOLERANCE) + 1);
+    EXPECT_GT(song.ticks, expected * (1 - PACE_TOLERANCE));
+    EXPECT_LT(song.ticks, expected * (1 + PACE_TOLERANCE) + 1);
 }
 
 TEST(Playback, AudioLibraryMessagesStayOffTheTerminal)
@@ -139,4 +154,42 @@ TEST(Playback, AudioLibraryMessagesStayOffTheTerminal)
             std::exit(0);
         },
         testing::ExitedWithCode(0), "^$") << "the child process wrote to stderr";
+}
+
+TEST(Playback, TheDeviceGetsTheSongAtTheClocksPaceWhateverPaceItPulls)
+{
+    for (double speed : {10.0, 1.0, 0.5}) {
+        FakeSong song;
+        music::PacedFeed feed{renderFake, &song};
+        std::vector<int16_t> buffer(DEVICE_FRAMES * music::MIX_CHANNELS);
+        long pulls = 0, silentFrames = 0;
+        for (double now = 1000.0; now < 1005.0; now += DEVICE_FRAMES / (speed * music::MIX_RATE), pulls++) {
+            music::feedFrames(feed, buffer.data(), DEVICE_FRAMES, now);
+            for (int frame = 0; frame < DEVICE_FRAMES; frame++) silentFrames += buffer[frame * 2] == 0;
+        }
+        EXPECT_NEAR(song.ticks, 5.0 / 0.02, 7) << "device at " << speed << " times real time";
+        EXPECT_EQ(silentFrames > pulls * DEVICE_FRAMES * 8 / 10, speed == 10.0) << "silence fed at " << speed;
+        EXPECT_TRUE(speed != 1.0 || silentFrames == 0) << "gaps in the sound at the clock's pace";
+    }
+}
+
+TEST(Playback, ATickThatCannotMoveTheSongOnEndsIt)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    for (music::TickAudio bad : {music::TickAudio{sound.data(), 0, 0.02}, {sound.data(), -5, 0.02},
+                                 {sound.data(), TICK_FRAMES, 1e-300}, {sound.data(), TICK_FRAMES, -2147.483648},
+                                 {sound.data(), TICK_FRAMES, nan}, {sound.data(), TICK_FRAMES, inf}}) {
+        SCOPED_TRACE(testing::Message() << bad.frames << " frames of " << bad.seconds << " s");
+        FakeSong song{0, bad}, paced{0, bad};
+        music::PacedFeed feed{renderFake, &song};
+        std::vector<int16_t> buffer(DEVICE_FRAMES * music::MIX_CHANNELS, 7);
+        for (double now : {1.0, 2.0, 3.0}) music::feedFrames(feed, buffer.data(), DEVICE_FRAMES, now);
+        EXPECT_EQ(song.ticks, 2) << "the renderer was asked again after a broken tick";
+        EXPECT_EQ(buffer[0], 0) << "no silence after the end";
+
+        music::SoundOutput* output = music::startSoundOutput(renderFake, &paced);  // the silent pacer
+        std::this_thread::sleep_for(60ms);  // three ticks' time, were they played
+        music::stopSoundOutput(output);
+        EXPECT_EQ(paced.ticks, 2);
+    }
 }

@@ -237,24 +237,23 @@ void padChanges(const Render& pad, const Score& s, const std::vector<int>& padCh
     for (const NoteOn& n : s.notes)
         if (std::count(padChannels.begin(), padChannels.end(), n.channel) && n.order < FINAL_ORDER)
             changes.insert(pad.rowStart.at({n.order, n.row}));
-    const size_t win = RATE / 200;  // 5 ms levels
+    const size_t win = RATE / 50;  // 20 ms levels
     std::vector<double> dips, recoveries;
     for (size_t t : changes) {
         if (t < RATE / 4) continue;
-        double before = db(meanSquare(pad.mono, t - RATE / 7, t - RATE / 50));
+        double before = db(meanSquare(pad.mono, t - RATE / 5, t));
         if (before < -60) continue;  // the pad was silent: an entry, not a change
-        double lowest = before, back = 0;
-        for (size_t w = t; w + win < t + RATE * 4 / 10 && w + win <= pad.mono.size(); w += win) {
+        double lowest = before, back = -1;
+        for (size_t w = t; w + win < t + RATE * 3 / 10 && w + win <= pad.mono.size(); w += win) {
             double level = db(meanSquare(pad.mono, w, w + win));
-            double at = double(w + win - t) / RATE;
             lowest = std::min(lowest, level);
-            if (level < before - 3) back = at;  // still more than 3 dB down
+            if (back < 0 && level >= before - 3) back = double(w - t) / RATE;  // within 3 dB again
         }
         dips.push_back(before - lowest);
-        recoveries.push_back(back);
+        recoveries.push_back(back < 0 ? 0.3 : back);
     }
-    std::printf("pad: %zu chord changes, dip median %.1f dB, worst %.1f dB; back within 3 dB after median %.2f s, worst %.2f s\n",
-                dips.size(), percentile(dips, 0.5), percentile(dips, 1.0), percentile(recoveries, 0.5),
+    std::printf("pad: %zu chord changes, dip (20 ms levels against the 200 ms before) median %.1f dB, 90th %.1f dB, worst %.1f dB; back within 3 dB after median %.2f s, worst %.2f s\n",
+                dips.size(), percentile(dips, 0.5), percentile(dips, 0.9), percentile(dips, 1.0), percentile(recoveries, 0.5),
                 percentile(recoveries, 1.0));
 }
 
@@ -325,6 +324,7 @@ int main(int argc, char** argv)
         std::printf(" %s %.0f%%", score.instrumentNames[size_t(ins)].c_str(), 100.0 * double(rows.size()) / score.rows());
     std::printf("\n");
 
+    auto span = [&](const int* c) { return std::make_pair(mix.orderStart[size_t(c[0])], mix.orderStart[size_t(c[1] + 1)]); };
     // The lead against the other pitched parts, 300-3000 Hz, in the choruses.
     Render leadOnly = render(file, channelsExcept(score.channels, lead));
     Render others = render(file, channelsExcept(score.channels, otherPitched));
@@ -333,7 +333,17 @@ int main(int argc, char** argv)
         std::printf("orders %d-%d: lead %+.1f dB over the other pitched parts in 300-3000 Hz\n", chorus[0], chorus[1],
                     db(bandEnergy(leadOnly.mono, a, b, 300, 3000)) - db(bandEnergy(others.mono, a, b, 300, 3000)));
     }
-    leadOnly = others = {};
+    others = {};
+    std::printf("parts in 300-3000 Hz, orders %d-%d (dB):", LAST_CHORUS[0], LAST_CHORUS[1]);
+    for (int ch : otherPitched) {
+        if (ch == otherPitched.front())
+            std::printf(" lead %.1f", db(bandEnergy(leadOnly.mono, span(LAST_CHORUS).first, span(LAST_CHORUS).second, 300, 3000)));
+        Render part = render(file, channelsExcept(score.channels, {ch}));
+        std::printf(" %s(%d) %.1f", roles[size_t(ch)].c_str(), ch,
+                    db(bandEnergy(part.mono, span(LAST_CHORUS).first, span(LAST_CHORUS).second, 300, 3000)));
+    }
+    std::printf("\n");
+    leadOnly = {};
     std::set<int> leadVolumes;
     for (const NoteOn& n : score.notes)
         if (!lead.empty() && n.channel == lead[0]) leadVolumes.insert(n.volume < 0 ? 64 : n.volume);
@@ -348,7 +358,6 @@ int main(int argc, char** argv)
         windows.push_back(db(meanSquare(mix.mono, start, start + window)));
     std::printf("6.4 s window levels: 10th %.1f dB, 90th %.1f dB, spread %.1f dB\n", percentile(windows, 0.1),
                 percentile(windows, 0.9), percentile(windows, 0.9) - percentile(windows, 0.1));
-    auto span = [&](const int* c) { return std::make_pair(mix.orderStart[size_t(c[0])], mix.orderStart[size_t(c[1] + 1)]); };
     auto notesIn = [&](const int* c) {
         return std::count_if(score.notes.begin(), score.notes.end(), [&](const NoteOn& n) { return n.order >= c[0] && n.order <= c[1]; });
     };

@@ -164,20 +164,20 @@ const OrderPlan ORDER_PLAN[FINAL_ORDER] = {
     {"Am F C E",      0,  95,  "drive",  "fill", "offbeat", "themeA2", "echo",    "sparse",  false, "",     ""},         // 5
     {"Dm Am F E",     0,  95,  "drive",  "fill", "rolling", "themeB",  "echo",    "eighths", true,  "C",    ""},         // 6
     // Second theme.
-    {"F G Em Am",     0,  100, "syncop", "",     "sync",    "themeC1", "echo",    "",        false, "C",    ""},         // 7
-    {"F G Em Am",     0,  100, "syncop", "",     "sync",    "themeC2", "echo",    "eighths", false, "",     ""},         // 8
-    {"F G Em Am",     0,  100, "syncop", "fill", "sync",    "themeC1", "harmony", "eighths", true,  "",     ""},         // 9
+    {"F G Em Am",     0,  95,  "syncop", "",     "sync",    "themeC1", "echo",    "",        false, "C",    ""},         // 7
+    {"F G Em Am",     0,  95,  "syncop", "",     "sync",    "themeC2", "echo",    "eighths", false, "",     ""},         // 8
+    {"F G Em Am",     0,  95,  "syncop", "fill", "sync",    "themeC1", "harmony", "eighths", true,  "",     ""},         // 9
     // Break before the chorus.
-    {"Am F-G Am E",   0,  105, "break",  "roll", "offbeat", "",        "",        "cascade", true,  "CR",   "push"},     // 10
+    {"Am F-G Am E",   0,  95,  "break",  "roll", "offbeat", "",        "",        "cascade", true,  "CR",   "push"},     // 10
     // Chorus, twice through, the second time in thirds.
-    {"F G Em Am",     0,  100, "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "CH",   "offbeat"},  // 11
-    {"F G C E",       0,  100, "drive",  "",     "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 12
-    {"F G Em Am",     0,  100, "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "C",    "offbeat"},  // 13
-    {"F G C E",       0,  100, "drive",  "fill", "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 14
-    {"F G Em Am",     0,  100, "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 15
-    {"F G C E",       0,  100, "drive",  "",     "rolling", "hook2",   "harmony", "eighths", true,  "",     "offbeat"},  // 16
-    {"F G Em Am",     0,  100, "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 17
-    {"F G C E",       0,  100, "drive",  "roll", "rolling", "hook2",   "harmony", "eighths", true,  "R",    "offbeat"},  // 18
+    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "CH",   "offbeat"},  // 11
+    {"F G C E",       0,  90,  "drive",  "",     "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 12
+    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "C",    "offbeat"},  // 13
+    {"F G C E",       0,  90,  "drive",  "fill", "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 14
+    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 15
+    {"F G C E",       0,  90,  "drive",  "",     "rolling", "hook2",   "harmony", "eighths", true,  "",     "offbeat"},  // 16
+    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 17
+    {"F G C E",       0,  90,  "drive",  "roll", "rolling", "hook2",   "harmony", "eighths", true,  "R",    "offbeat"},  // 18
     // Breakdown in half time, its chords held two bars, then the build.
     {"Am Am F F",     0,  80,  "half",   "",     "half",    "",        "",        "",        true,  "C",    ""},         // 19
     {"Am F C G",      0,  80,  "half",   "",     "half",    "slowA",   "echo",    "sparse",  true,  "",     ""},         // 20
@@ -189,20 +189,20 @@ const OrderPlan ORDER_PLAN[FINAL_ORDER] = {
     // Verse and second theme again.
     {"Am F C G",      0,  95,  "drive",  "",     "offbeat", "themeA1", "echo",    "sparse",  false, "C",    ""},         // 25
     {"Am F C E",      0,  95,  "drive",  "fill", "offbeat", "themeA2", "echo",    "eighths", false, "",     ""},         // 26
-    {"F G Em Am",     0,  100, "syncop", "",     "sync",    "themeC1", "harmony", "eighths", true,  "C",    ""},         // 27
-    {"F G Em Am",     0,  100, "syncop", "fill", "sync",    "themeC2", "harmony", "eighths", true,  "",     ""},         // 28
+    {"F G Em Am",     0,  95,  "syncop", "",     "sync",    "themeC1", "harmony", "eighths", true,  "C",    ""},         // 27
+    {"F G Em Am",     0,  95,  "syncop", "fill", "sync",    "themeC2", "harmony", "eighths", true,  "",     ""},         // 28
     // The climb.
     {"F G Em Am",     0,  110, "drive",  "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 29
     {"F G A F#",      0,  110, "four",   "roll", "rolling", "climb",   "echo",    "rise",    true,  "W",    ""},         // 30
     // Last chorus, a tone up, full and loud, ending on the final hit.
-    {"F G Em Am",     UP, 135, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "CH",   "offbeat"},  // 31
-    {"F G C E",       UP, 135, "final", "",     "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 32
-    {"F G Em Am",     UP, 135, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 33
-    {"F G C E",       UP, 135, "final", "fill", "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 34
-    {"F G Em Am",     UP, 135, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "CH",   "offbeat"},  // 35
-    {"F G C E",       UP, 135, "final", "",     "rolling", "hook2",   "harmony", "broken",  true,  "",     "offbeat"},  // 36
-    {"F G Em Am",     UP, 135, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "C",    "offbeat"},  // 37
-    {"F G E Am",      UP, 135, "final", "end",  "rolling", "hookEnd", "harmony", "broken",  true,  "",     "offbeat"},  // 38
+    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "CH",   "offbeat"},  // 31
+    {"F G C E",       UP, 125, "final", "",     "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 32
+    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 33
+    {"F G C E",       UP, 125, "final", "fill", "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 34
+    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "CH",   "offbeat"},  // 35
+    {"F G C E",       UP, 125, "final", "",     "rolling", "hook2",   "harmony", "broken",  true,  "",     "offbeat"},  // 36
+    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "C",    "offbeat"},  // 37
+    {"F G E Am",      UP, 125, "final", "end",  "rolling", "hookEnd", "harmony", "broken",  true,  "",     "offbeat"},  // 38
 };
 // Order 39 is the ring-out that the demo cuts: a soft cymbal and silence.
 
@@ -213,12 +213,12 @@ constexpr int VOL_KICK = 48, VOL_KICK_GHOST = 28, VOL_KICK_INTRO = 36;
 constexpr int VOL_SNARE = 64, VOL_SNARE_GHOST = 22;
 constexpr int VOL_ROLL_START = 12, VOL_ROLL_END = 60;
 constexpr int VOL_HAT_SOFT = 34, VOL_HAT = 48, VOL_HAT_ACCENT = 62, VOL_OPEN_HAT = 42;
-constexpr int VOL_BASS = 32;
+constexpr int VOL_BASS = 30;
 // The lead leans on the first beat of a bar and gives less to notes off the beat.
 constexpr int VOL_LEAD_DOWNBEAT = 64, VOL_LEAD_BEAT = 58, VOL_LEAD_OFFBEAT = 52;
-constexpr int VOL_ECHO = 9, VOL_HARMONY = 16;
-constexpr int VOL_ARP = 6, VOL_ARP_ACCENT = 8, VOL_ARP_FADE_START = 3;
-constexpr int VOL_PAD = 9;
+constexpr int VOL_ECHO = 8, VOL_HARMONY = 13;
+constexpr int VOL_ARP = 5, VOL_ARP_ACCENT = 7, VOL_ARP_FADE_START = 3;
+constexpr int VOL_PAD = 8;
 constexpr int VOL_CRASH = 44, VOL_STAB = 20, VOL_HIT = 48;
 constexpr int VOL_RING_OUT_CRASH = 14;
 constexpr int VOL_RISER_START = 4, VOL_RISER_END = 30;
@@ -366,15 +366,18 @@ struct Grid {
     explicit Grid(int rowCount) : rows(rowCount), cells(size_t(rowCount) * CHANNEL_COUNT) {}
     xm::Cell& at(int row, int channel) { return cells.at(size_t(row) * CHANNEL_COUNT + channel); }
     bool has(int row) const { return row >= 0 && row < rows; }
-    uint8_t scaled(int v) const { return uint8_t(xm::VOLUME_SET + std::clamp(v * level / 100, 0, 64)); }
+    uint8_t scaled(int v, int maxLevel = 1000) const
+    {
+        return uint8_t(xm::VOLUME_SET + std::clamp(v * std::min(level, maxLevel) / 100, 0, 64));
+    }
 
-    void note(int row, int channel, int midi, uint8_t instrument, int volume)
+    void note(int row, int channel, int midi, uint8_t instrument, int volume, int maxLevel = 1000)
     {
         if (!has(row)) return;
         xm::Cell& c = at(row, channel);
         c.note = xmNote(midi);
         c.instrument = instrument;
-        c.volume = scaled(volume);
+        c.volume = scaled(volume, maxLevel);
     }
     // Slides the sounding note to a new pitch without striking it again.
     void glide(int row, int channel, int midi, uint8_t speed)
@@ -383,7 +386,6 @@ struct Grid {
         xm::Cell& c = at(row, channel);
         c.note = xmNote(midi);
         c.instrument = 0;
-        c.volume = 0;
         c.effect = xm::FX_TONE_PORTA;
         c.param = speed;
     }
@@ -497,7 +499,8 @@ struct Arranger {
             int n = parseNote(t) + p.transpose;
             held = 0;
             int volume = s % STEPS_PER_BAR == 0 ? VOL_LEAD_DOWNBEAT : s % 4 == 0 ? VOL_LEAD_BEAT : VOL_LEAD_OFFBEAT;
-            grid.note(row, CH_LEAD, n, INS_LEAD, volume);
+            // Never above its written volumes, so its accents carry in the loudest sections too.
+            grid.note(row, CH_LEAD, n, INS_LEAD, volume, 100);
             if (echo) {
                 grid.note(row + ECHO_DELAY, CH_LEAD2, n, INS_LEAD, VOL_ECHO);
                 grid.effect(row + ECHO_DELAY, CH_LEAD2, xm::FX_PANNING, ECHO_PAN);
@@ -533,6 +536,8 @@ struct Arranger {
             padNotes.clear();
             return;
         }
+        // A held chord follows the section's level.
+        for (int v = 0; v < PAD_VOICES && !padNotes.empty(); ++v) grid.volume(base, CH_PAD1 + v, VOL_PAD);
         for (int half = 0; half < BARS_PER_ORDER * 2; ++half) {
             int row = base + half * STEPS_PER_BAR / 2;
             const Chord& c = h.halves[half];

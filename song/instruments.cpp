@@ -74,7 +74,7 @@ xm::Sample snare()
         double body = (std::sin(2 * PI * 182 * t) + 0.5 * std::sin(2 * PI * 331 * t)) * std::exp(-t / 0.055);
         double n = high.highpass(low.lowpass(noise.next()));
         double rattle = n * (0.9 * std::exp(-t / 0.09) + 0.25 * std::exp(-t / 0.02));
-        x[i] = std::tanh(1.3 * (0.55 * body + 1.4 * rattle));
+        x[i] = std::tanh(2.2 * (0.55 * body + 1.4 * rattle));
     }
     fadeTail(x, rate);
     return oneShot(x, "snare", rate);

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -105,7 +106,10 @@ Score readScore(const std::vector<char>& file)
 {
     Score s;
     xmp_context ctx = xmp_create_context();
-    xmp_load_module_from_memory(ctx, const_cast<char*>(file.data()), long(file.size()));
+    if (xmp_load_module_from_memory(ctx, const_cast<char*>(file.data()), long(file.size())) != 0) {
+        std::fprintf(stderr, "not a module libxmp loads\n");
+        std::exit(1);
+    }
     xmp_module_info mi{};
     xmp_get_module_info(ctx, &mi);
     const xmp_module* m = mi.mod;

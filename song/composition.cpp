@@ -217,8 +217,10 @@ constexpr int VOL_BASS = 30;
 // The lead leans on the first beat of a bar and gives less to notes off the beat.
 constexpr int VOL_LEAD_DOWNBEAT = 64, VOL_LEAD_BEAT = 58, VOL_LEAD_OFFBEAT = 52;
 constexpr int VOL_ECHO = 8, VOL_HARMONY = 13;
-constexpr int VOL_ARP = 5, VOL_ARP_ACCENT = 7, VOL_ARP_FADE_START = 3;
-constexpr int VOL_PAD = 8;
+// Pad and arpeggio step back while a melody sings and come forward without one.
+struct Backing { int arp, arpAccent, pad; };
+constexpr Backing UNDER_MELODY = {5, 7, 8}, ALONE = {9, 12, 10};
+constexpr int VOL_ARP_FADE_START = 2;
 constexpr int VOL_CRASH = 44, VOL_STAB = 20, VOL_HIT = 48;
 constexpr int VOL_RING_OUT_CRASH = 14;
 constexpr int VOL_RISER_START = 4, VOL_RISER_END = 30;
@@ -417,6 +419,8 @@ struct Arranger {
     Grid grid{FINAL_ORDER * ROWS_PER_ORDER + FINAL_ROWS};
     std::vector<int> padNotes;  // what the pad holds, empty when silent
 
+    static const Backing& backing(const OrderPlan& p) { return *p.lead ? UNDER_MELODY : ALONE; }
+
     // Bars of the order that play the groove: all but the final hit's.
     static int playedBars(const OrderPlan& p) { return std::strcmp(p.ending, "end") == 0 ? BARS_PER_ORDER - 1 : BARS_PER_ORDER; }
 
@@ -514,6 +518,7 @@ struct Arranger {
         if (!*p.arp) return;
         bool fade = std::strcmp(p.arp, "fadein") == 0, rise = std::strcmp(p.arp, "rise") == 0;
         const char* figure = ARP_FIGURES.at(p.arp);
+        const Backing& b = backing(p);
         for (int bar = 0; bar < playedBars(p); ++bar)
             for (int s = 0; s < STEPS_PER_BAR; ++s) {
                 if (figure[s] == '.') continue;
@@ -521,7 +526,7 @@ struct Arranger {
                 int step = figure[s] - '0' + (rise ? bar : 0);
                 int n = c.tone(step % 3) - c.root + placeInOctave(c.root, ARP_LOW) + 12 * (step / 3);
                 int i = bar * STEPS_PER_BAR + s;
-                int v = fade ? lerp(VOL_ARP_FADE_START, VOL_ARP, i, ROWS_PER_ORDER) : s % 4 == 0 ? VOL_ARP_ACCENT : VOL_ARP;
+                int v = fade ? lerp(VOL_ARP_FADE_START, b.arp, i, ROWS_PER_ORDER) : s % 4 == 0 ? b.arpAccent : b.arp;
                 grid.note(base + i, CH_ARP, n, INS_ARP, v);
             }
     }
@@ -537,14 +542,15 @@ struct Arranger {
             return;
         }
         // A held chord follows the section's level.
-        for (int v = 0; v < PAD_VOICES && !padNotes.empty(); ++v) grid.volume(base, CH_PAD1 + v, VOL_PAD);
+        const Backing& b = backing(p);
+        for (int v = 0; v < PAD_VOICES && !padNotes.empty(); ++v) grid.volume(base, CH_PAD1 + v, b.pad);
         for (int half = 0; half < BARS_PER_ORDER * 2; ++half) {
             int row = base + half * STEPS_PER_BAR / 2;
             const Chord& c = h.halves[half];
             if (padNotes.empty()) {
                 for (int v = 0; v < PAD_VOICES; ++v) {
                     padNotes.push_back(placeInOctave(c.tone(v) % 12, PAD_LOW));
-                    grid.note(row, CH_PAD1 + v, padNotes.back(), INS_PAD, VOL_PAD);
+                    grid.note(row, CH_PAD1 + v, padNotes.back(), INS_PAD, b.pad);
                 }
                 continue;
             }

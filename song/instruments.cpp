@@ -54,7 +54,7 @@ xm::Sample kick()
         double t = i / rate;
         double freq = 55 + 120 * std::exp(-t / 0.032) + 260 * std::exp(-t / 0.0045);
         phase += 2 * PI * freq / rate;
-        double body = std::sin(phase) * std::exp(-t / 0.085) * std::min(1.0, t / 0.0008);
+        double body = std::sin(phase) * std::exp(-t / 0.12) * std::min(1.0, t / 0.0008);
         double click = clickTone.lowpass(noise.next()) * std::exp(-t / 0.003) * 1.6;
         x[i] = std::tanh(1.6 * (body + click));
     }

@@ -19,6 +19,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -329,25 +330,28 @@ int main(int argc, char** argv)
     std::printf("\n");
 
     auto span = [&](const int* c) { return std::make_pair(mix.orderStart[size_t(c[0])], mix.orderStart[size_t(c[1] + 1)]); };
-    // The lead against the other pitched parts, 300-3000 Hz, in the choruses.
-    Render leadOnly = render(file, channelsExcept(score.channels, lead));
-    Render others = render(file, channelsExcept(score.channels, otherPitched));
-    for (const int* chorus : {FIRST_CHORUS, LAST_CHORUS}) {
-        size_t a = mix.orderStart[size_t(chorus[0])], b = mix.orderStart[size_t(chorus[1] + 1)];
-        std::printf("orders %d-%d: lead %+.1f dB over the other pitched parts in 300-3000 Hz\n", chorus[0], chorus[1],
-                    db(bandEnergy(leadOnly.mono, a, b, 300, 3000)) - db(bandEnergy(others.mono, a, b, 300, 3000)));
+    auto midBand = [&](const Render& r, const int* c) { return db(bandEnergy(r.mono, span(c).first, span(c).second, 300, 3000)); };
+    // The lead against the other pitched parts, 300-3000 Hz, in the choruses:
+    // its own channel against every other pitched channel (its echo and
+    // harmony voices among them), and all the lead instrument's channels
+    // against the rest.
+    std::vector<int> allLead, otherInstruments;
+    for (int ch = 0; ch < score.channels; ++ch)
+        if (roles[size_t(ch)] == "lead") allLead.push_back(ch);
+        else if (PITCHED.count(roles[size_t(ch)])) otherInstruments.push_back(ch);
+    for (const auto& [melody, accompaniment, what] :
+         {std::make_tuple(lead, otherPitched, "its channel"), std::make_tuple(allLead, otherInstruments, "all its channels")}) {
+        Render on = render(file, channelsExcept(score.channels, melody));
+        Render off = render(file, channelsExcept(score.channels, accompaniment));
+        for (const int* chorus : {FIRST_CHORUS, LAST_CHORUS})
+            std::printf("orders %d-%d: lead (%s) %+.1f dB over the other pitched parts in 300-3000 Hz\n", chorus[0],
+                        chorus[1], what, midBand(on, chorus) - midBand(off, chorus));
     }
-    others = {};
     std::printf("parts in 300-3000 Hz, orders %d-%d (dB):", LAST_CHORUS[0], LAST_CHORUS[1]);
-    for (int ch : otherPitched) {
-        if (ch == otherPitched.front())
-            std::printf(" lead %.1f", db(bandEnergy(leadOnly.mono, span(LAST_CHORUS).first, span(LAST_CHORUS).second, 300, 3000)));
-        Render part = render(file, channelsExcept(score.channels, {ch}));
-        std::printf(" %s(%d) %.1f", roles[size_t(ch)].c_str(), ch,
-                    db(bandEnergy(part.mono, span(LAST_CHORUS).first, span(LAST_CHORUS).second, 300, 3000)));
-    }
+    for (int ch : lead) std::printf(" lead(%d) %.1f", ch, midBand(render(file, channelsExcept(score.channels, {ch})), LAST_CHORUS));
+    for (int ch : otherPitched)
+        std::printf(" %s(%d) %.1f", roles[size_t(ch)].c_str(), ch, midBand(render(file, channelsExcept(score.channels, {ch})), LAST_CHORUS));
     std::printf("\n");
-    leadOnly = {};
     std::set<int> leadVolumes;
     for (const NoteOn& n : score.notes)
         if (!lead.empty() && n.channel == lead[0]) leadVolumes.insert(n.volume < 0 ? 64 : n.volume);

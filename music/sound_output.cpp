@@ -37,13 +37,14 @@ struct SoundOutput {
     const int16_t* pending;            // the rest of the last tick not yet handed to SDL
     int pendingFrames;
     bool finished;                     // the renderer has nothing more to play
-    FadeOut fade;                      // asked for when stopping
 
     // --- the pacer
     std::thread pacer;
     std::mutex mutex;
     std::condition_variable wake;      // signalled when stopping is set
     bool stopping;                     // guarded by mutex
+
+    FadeOut fade;                      // the device's, asked for when stopping
 };
 
 // Runs `open` with file descriptor 2 pointed at /dev/null. ALSA and the sound

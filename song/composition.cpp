@@ -5,10 +5,10 @@
 // break, and a last chorus a tone higher whose final hit rings out before
 // order 39, the short tail where the demo stops.
 //
-// The score is data: one line per order (ORDER_PLAN) naming the chords, the
-// drum groove, the bass figure, the melody and the accents; the figures and
-// melodies are note strings below. The arranger turns it into rows on one
-// long grid and cuts the grid into patterns.
+// The score is data: one line per order (ORDER_PLAN) naming the chords, its
+// level, the drum groove, the bass figure, the melody and the accents; the
+// figures and melodies are note strings below. The arranger turns it into
+// rows on one long grid and cuts the grid into patterns.
 #include "song/compose.h"
 
 #include <algorithm>

@@ -330,6 +330,25 @@ int thirdBelow(int midi, int transpose)
     return midi - down;
 }
 
+bool inChord(int midi, const Chord& c)
+{
+    for (int i = 0; i < 3; ++i)
+        if ((c.tone(i) - midi) % 12 == 0) return true;
+    return false;
+}
+
+// The harmony voice under a melody note: a third below in the key, unless the
+// melody sits on a chord tone and that third clashes with the chord; then the
+// next chord tone down, so held notes and the final chord sound clean.
+int harmonyBelow(int midi, int transpose, const Chord& c)
+{
+    int third = thirdBelow(midi, transpose);
+    if (!inChord(midi, c) || inChord(third, c)) return third;
+    int n = midi - 3;
+    while (!inChord(n, c)) --n;
+    return n;
+}
+
 // The pad's next chord: each voice takes a tone of the chord, the one that
 // moves the voices least in all (held tones stay put), staying within the
 // pad's range; on a tie the voicing nearer the middle of the range wins.
@@ -472,7 +491,7 @@ struct Arranger {
             }
     }
 
-    void melody(int base, const OrderPlan& p)
+    void melody(int base, const OrderPlan& p, const Harmony& h)
     {
         if (!*p.lead) {
             // Nothing to sing: end what the last order left sounding.
@@ -509,7 +528,9 @@ struct Arranger {
                 grid.note(row + ECHO_DELAY, CH_LEAD2, n, INS_LEAD, VOL_ECHO);
                 grid.effect(row + ECHO_DELAY, CH_LEAD2, xm::FX_PANNING, ECHO_PAN);
             }
-            if (harmony) grid.note(row, CH_LEAD2, thirdBelow(n, p.transpose), INS_LEAD, VOL_HARMONY);
+            if (harmony)
+                grid.note(row, CH_LEAD2, harmonyBelow(n, p.transpose, h.at(s / STEPS_PER_BAR, s % STEPS_PER_BAR)),
+                          INS_LEAD, VOL_HARMONY);
         }
     }
 
@@ -611,7 +632,7 @@ struct Arranger {
         Harmony h = parseHarmony(p.chords, p.transpose);
         drums(base, p);
         bass(base, p, h);
-        melody(base, p);
+        melody(base, p, h);
         arpeggio(base, p, h);
         padChords(base, p, h);
         accents(base, p, h);

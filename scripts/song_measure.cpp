@@ -66,7 +66,8 @@ Render render(const std::vector<char>& file, const std::vector<int>& muted)
     return r;
 }
 
-double db(double power) { return 10 * std::log10(power + 1e-30); }
+// Decibels of a mean square, full scale 0 dB; silence reads as -120 dB.
+double db(double power) { return 10 * std::log10(power + 1e-12); }
 
 double meanSquare(const std::vector<float>& x, size_t from, size_t to)
 {
@@ -236,30 +237,50 @@ std::vector<double> clicks(const std::vector<float>& x)
 
 // ---- The pad at chord changes ----------------------------------------------
 
+struct Dips {
+    std::vector<double> dips, recoveries;
+};
+
+// At each moment: the lowest level over the next 0.3 s (in windows of
+// `window` samples) below the level of the 0.2 s before, and how long until
+// the level is back within 3 dB.
+Dips levelDips(const std::vector<float>& x, const std::set<size_t>& moments, size_t window)
+{
+    Dips d;
+    for (size_t t : moments) {
+        if (t < RATE / 4 || t + RATE / 2 > x.size()) continue;
+        double before = db(meanSquare(x, t - RATE / 5, t));
+        if (before < -60) continue;  // silent before: an entry, not a change
+        double lowest = before, back = -1;
+        for (size_t w = t; w + window < t + RATE * 3 / 10; w += window) {
+            double level = db(meanSquare(x, w, w + window));
+            lowest = std::min(lowest, level);
+            if (back < 0 && level >= before - 3) back = double(w - t) / RATE;
+        }
+        d.dips.push_back(before - lowest);
+        d.recoveries.push_back(back < 0 ? 0.3 : back);
+    }
+    return d;
+}
+
+// The pad at its chord changes, and for comparison 0.4 s later, mid-chord,
+// where the level moves only by the voices' own beating.
 void padChanges(const Render& pad, const Score& s, const std::vector<int>& padChannels)
 {
-    std::set<size_t> changes;
+    std::set<size_t> changes, midChord;
     for (const NoteOn& n : s.notes)
         if (std::count(padChannels.begin(), padChannels.end(), n.channel) && n.order < FINAL_ORDER)
             changes.insert(pad.rowStart.at({n.order, n.row}));
-    const size_t win = RATE / 50;  // 20 ms levels
-    std::vector<double> dips, recoveries;
-    for (size_t t : changes) {
-        if (t < RATE / 4) continue;
-        double before = db(meanSquare(pad.mono, t - RATE / 5, t));
-        if (before < -60) continue;  // the pad was silent: an entry, not a change
-        double lowest = before, back = -1;
-        for (size_t w = t; w + win < t + RATE * 3 / 10 && w + win <= pad.mono.size(); w += win) {
-            double level = db(meanSquare(pad.mono, w, w + win));
-            lowest = std::min(lowest, level);
-            if (back < 0 && level >= before - 3) back = double(w - t) / RATE;  // within 3 dB again
-        }
-        dips.push_back(before - lowest);
-        recoveries.push_back(back < 0 ? 0.3 : back);
+    for (size_t t : changes) midChord.insert(t + RATE * 4 / 10);
+    for (int ms : {20, 5}) {
+        Dips at = levelDips(pad.mono, changes, size_t(RATE * ms / 1000));
+        Dips mid = levelDips(pad.mono, midChord, size_t(RATE * ms / 1000));
+        std::printf("pad, %d ms levels: %zu chord changes, dip median %.1f dB, 90th %.1f, worst %.1f; back within 3 dB"
+                    " after median %.2f s, worst %.2f s; mid-chord dip median %.1f dB, 90th %.1f, worst %.1f\n",
+                    ms, at.dips.size(), percentile(at.dips, 0.5), percentile(at.dips, 0.9), percentile(at.dips, 1.0),
+                    percentile(at.recoveries, 0.5), percentile(at.recoveries, 1.0), percentile(mid.dips, 0.5),
+                    percentile(mid.dips, 0.9), percentile(mid.dips, 1.0));
     }
-    std::printf("pad: %zu chord changes, dip (20 ms levels against the 200 ms before) median %.1f dB, 90th %.1f dB, worst %.1f dB; back within 3 dB after median %.2f s, worst %.2f s\n",
-                dips.size(), percentile(dips, 0.5), percentile(dips, 0.9), percentile(dips, 1.0), percentile(recoveries, 0.5),
-                percentile(recoveries, 1.0));
 }
 
 double bandEnergy(const std::vector<float>& x, size_t from, size_t to, double lo, double hi)

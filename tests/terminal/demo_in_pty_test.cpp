@@ -20,6 +20,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -46,8 +47,8 @@ std::string makeEmptyFolder()
 }
 
 // Starts the demo in `folder` in a session of its own with the given standard
-// streams; `out` becomes its controlling terminal when it is one.
-pid_t spawnDemo(const std::string& folder, int in, int out, int err)
+// streams and arguments; `out` becomes its controlling terminal when it is one.
+pid_t spawnDemo(const std::string& folder, int in, int out, int err, std::vector<std::string> args = {})
 {
     const pid_t pid = fork();
     if (pid != 0) return pid;
@@ -62,19 +63,33 @@ pid_t spawnDemo(const std::string& folder, int in, int out, int err)
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);  // the crash cases leave no core file
     setenv("SDL_AUDIODRIVER", "dummy", 1);  // never a real sound device in tests
-    if (chdir(folder.c_str()) == 0) execl(MURL13_BINARY, "murl13", static_cast<char*>(nullptr));
+    setenv("TERM", "xterm-256color", 1);   // whatever the test runner had
+    setenv("LC_ALL", "C.UTF-8", 1);
+    args.insert(args.begin(), "murl13");
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (chdir(folder.c_str()) == 0) execv(MURL13_BINARY, argv.data());
     _exit(127);
 }
 
-// The demo on a pseudo-terminal of its own, its output fed to `screen`.
+// What a terminal answers to the start-up query: the synchronized-output mode
+// and the device attributes, like kitty and foot.
+constexpr char ANSWERS_SYNC[] = "\x1b[?2026;2$y\x1b[?62;22c";
+constexpr char SYNC_BEGIN[] = "\x1b[?2026h";
+
+// The demo on a pseudo-terminal of its own, its output fed to `screen`; the
+// test answers the demo's query with `answers` as a terminal would.
 struct DemoInPty {
-    explicit DemoInPty(int rows = 50, int columns = 80, bool stdinIsTerminal = true) : screen(rows, columns)
+    explicit DemoInPty(int rows = 50, int columns = 80, bool stdinIsTerminal = true,
+                       std::vector<std::string> args = {}, std::string answers = ANSWERS_SYNC)
+        : screen(rows, columns), answers(std::move(answers))
     {
         winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
         if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return;
         tcgetattr(slave, &before);
         const int devNull = open("/dev/null", O_RDONLY);
-        pid = spawnDemo(folder, stdinIsTerminal ? slave : devNull, slave, slave);
+        pid = spawnDemo(folder, stdinIsTerminal ? slave : devNull, slave, slave, std::move(args));
         close(devNull);
     }
     ~DemoInPty()
@@ -97,11 +112,22 @@ struct DemoInPty {
                 output.append(buffer, size_t(n));
                 screen.feed({buffer, size_t(n)});
             }
+            if (!answered && output.find("\x1b[c") != std::string::npos) {
+                answered = true;
+                send(answers);
+            }
             if (ended || done()) return done();
         }
         return false;
     }
     bool waitForExit() { return pumpUntil([this] { return exited; }); }
+    // Synchronized frames written after output offset `from`.
+    int framesSince(size_t from) const
+    {
+        int n = 0;
+        for (size_t at = from; (at = output.find(SYNC_BEGIN, at)) != std::string::npos; ++at) ++n;
+        return n;
+    }
     bool waitForBox()
     {
         return pumpUntil([this] { return screen.shows(CAPTION) && screen.shows(TEXT) && screen.shows("[ OK ]"); });
@@ -109,17 +135,15 @@ struct DemoInPty {
     // Waits for `count` more frames, each begun with the synchronized-output mark.
     bool waitForFrames(int count)
     {
-        return pumpUntil([&, from = output.size()] {
-            int n = 0;
-            for (size_t at = from; (at = output.find("\x1b[?2026h", at)) != std::string::npos; ++at) ++n;
-            return n >= count;
-        });
+        return pumpUntil([&, from = output.size()] { return framesSince(from) >= count; });
     }
-    void send(const std::string& bytes) { ASSERT_EQ(write(master, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    void send(const std::string& bytes) { EXPECT_EQ(write(master, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
     bool running() { return !(exited = exited || waitpid(pid, &status, WNOHANG) == pid); }
 
     VtermScreen screen;
     std::string output;
+    std::string answers;
+    bool answered = false;
     std::string folder = makeEmptyFolder();
     termios before{};
     int master = -1, slave = -1, status = 0;

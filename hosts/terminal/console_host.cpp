@@ -133,17 +133,19 @@ void showCells(const ScreenBuffer& cells)
     encodeFrame(host.repaint ? nullptr : &host.shown, cells, host.rows, host.columns, host.bytes);
     if (host.bytes.size() == header) return;  // nothing changed
     if (synchronized) host.bytes.append(SYNC_END);
-    synchronizedUpdateOpen(synchronized);
-    switch (writeAll(host.outputFd, host.bytes.data(), host.bytes.size(), -1, true)) {
+    synchronizedUpdateOpen(synchronized);  // for a crash in the middle
+    size_t sent = 0;
+    const Written result = writeAll(host.outputFd, host.bytes.data(), host.bytes.size(), -1, true, &sent);
+    synchronizedUpdateOpen(synchronized && sent > 0 && result != Written::ALL);
+    switch (result) {
     case Written::ALL:
-        synchronizedUpdateOpen(false);
         host.shown = cells;
         host.repaint = false;
         break;
     case Written::STOPPED:
     case Written::TIMED_OUT:
-        // The demo ends with this frame cut short: no other frame's bytes may
-        // follow it, only the way out.
+        // The demo ends with this frame cut short (or not begun): no other
+        // frame's bytes may follow it, only the way out.
         host.outputLost = true;
         break;
     case Written::FAILED:

@@ -169,15 +169,19 @@ void leaveTerminal()
 {
     if (!entered) return;
     entered = 0;
-    if (updateOpen) writeQuietly(LEAVE_UPDATE, sizeof LEAVE_UPDATE - 1, LEAVE_TIMEOUT_MS);
+    char bytes[sizeof LEAVE_UPDATE + sizeof LEAVE_SEQUENCE];
+    size_t size = 0;
+    if (updateOpen) std::memcpy(bytes, LEAVE_UPDATE, size = sizeof LEAVE_UPDATE - 1);
+    std::memcpy(bytes + size, LEAVE_SEQUENCE, sizeof LEAVE_SEQUENCE - 1);
     updateOpen = 0;
     // Whatever became of the bytes, the modes come back.
-    writeQuietly(LEAVE_SEQUENCE, sizeof LEAVE_SEQUENCE - 1, LEAVE_TIMEOUT_MS);
+    writeQuietly(bytes, size + sizeof LEAVE_SEQUENCE - 1, LEAVE_TIMEOUT_MS);
     restoreModes();
 }
 
-Written writeAll(int fd, const char* data, size_t size, int timeoutMs, bool giveUpOnStop)
+Written writeAll(int fd, const char* data, size_t size, int timeoutMs, bool giveUpOnStop, size_t* sent)
 {
+    if (sent) *sent = 0;
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (size > 0) {
@@ -186,6 +190,7 @@ Written writeAll(int fd, const char* data, size_t size, int timeoutMs, bool give
         if (written > 0) {
             data += written;
             size -= size_t(written);
+            if (sent) *sent += size_t(written);
         } else if (written < 0 && errno == EINTR) {
             continue;
         } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {

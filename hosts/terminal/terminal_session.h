@@ -30,9 +30,10 @@ void resaveTerminal();
 // Writes all of `data` to the non-blocking `fd`, waiting while the terminal is
 // slow. Gives up after `timeoutMs` (-1: never) or, with `giveUpOnStop`, as soon
 // as an event that ends the demo is raised. FAILED when the terminal is gone
-// (hang-up) or the write fails otherwise.
+// (hang-up) or the write fails otherwise. `sent` (optional) counts the bytes
+// that went out.
 enum class Written { ALL, STOPPED, TIMED_OUT, FAILED };
-Written writeAll(int fd, const char* data, size_t size, int timeoutMs, bool giveUpOnStop);
+Written writeAll(int fd, const char* data, size_t size, int timeoutMs, bool giveUpOnStop, size_t* sent = nullptr);
 
 // A descriptor for writing to the terminal on `fd` without blocking: an open
 // of its own, or `fd` itself made non-blocking while the terminal is entered

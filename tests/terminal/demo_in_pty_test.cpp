@@ -1,19 +1,23 @@
 // The real murl13 binary in a pseudo-terminal made here, read back through
 // libvterm: what a user sees and what the shell gets back. Catches a terminal
-// left raw, on the alternate screen, without a cursor or without autowrap after
-// any way out (Escape, SIGTERM, SIGHUP, Ctrl-C, SIGQUIT, a crash), a wrong exit
-// status, a demo that ignores or wrongly ends on a key (Escape missed, an arrow
-// key taken for Escape, the error box's key ending the demo, keys not read from
-// the terminal when stdin is not one), a missing title or error box, a picture
-// that breaks a smaller terminal or does not come back when it grows, a demo
-// that hangs after a hang-up, and escape sequences poured into a file when
-// stdout is redirected.
+// left raw, on the alternate screen, without a cursor, without autowrap or
+// with the demo's title after any way out (Escape, every signal that ends a
+// process, Ctrl-C, a crash, a hang-up, a terminal that stopped reading), a
+// wrong exit status, a demo that ignores or wrongly ends on a key (Escape
+// missed, an arrow key taken for Escape, the error box's key ending the demo,
+// keys not read from the terminal when stdin is not one), a missing title or
+// error box, a picture that breaks a smaller terminal or does not come back
+// when it grows, a demo that hangs after a hang-up, frames faster than the
+// rate asked for, synchronized-output marks sent to a terminal that did not
+// say it knows them, and escape sequences poured into a file, a pipe or a
+// dumb terminal.
 //
 // The demo runs in an empty folder, so its song never loads and the error box
 // always appears; with no song it shows the plasma until it is stopped. Every
 // wait has a generous deadline and only guards against a hang.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -47,7 +51,8 @@ std::string makeEmptyFolder()
 }
 
 // Starts the demo in `folder` in a session of its own with the given standard
-// streams and arguments; `out` becomes its controlling terminal when it is one.
+// streams and arguments (NAME=value ones first set the environment); `out`
+// becomes its controlling terminal when it is one.
 pid_t spawnDemo(const std::string& folder, int in, int out, int err, std::vector<std::string> args = {})
 {
     const pid_t pid = fork();
@@ -65,6 +70,11 @@ pid_t spawnDemo(const std::string& folder, int in, int out, int err, std::vector
     setenv("SDL_AUDIODRIVER", "dummy", 1);  // never a real sound device in tests
     setenv("TERM", "xterm-256color", 1);   // whatever the test runner had
     setenv("LC_ALL", "C.UTF-8", 1);
+    while (!args.empty() && args.front().find('=') != std::string::npos) {  // NAME=value first, as env(1) takes them
+        const size_t equals = args.front().find('=');
+        setenv(args.front().substr(0, equals).c_str(), args.front().c_str() + equals + 1, 1);
+        args.erase(args.begin());
+    }
     args.insert(args.begin(), "murl13");
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
@@ -77,6 +87,8 @@ pid_t spawnDemo(const std::string& folder, int in, int out, int err, std::vector
 // and the device attributes, like kitty and foot.
 constexpr char ANSWERS_SYNC[] = "\x1b[?2026;2$y\x1b[?62;22c";
 constexpr char SYNC_BEGIN[] = "\x1b[?2026h";
+constexpr char TITLE_PUSH[] = "\x1b[22;0t";
+constexpr char TITLE_POP[] = "\x1b[23;0t";
 
 // The demo on a pseudo-terminal of its own, its output fed to `screen`; the
 // test answers the demo's query with `answers` as a terminal would.
@@ -121,6 +133,14 @@ struct DemoInPty {
         return false;
     }
     bool waitForExit() { return pumpUntil([this] { return exited; }); }
+    // Waits for the end without reading anything the demo writes.
+    bool waitForExitUnread()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + GENEROUS_TIMEOUT;
+        while (!(exited = waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < deadline)
+            usleep(10000);
+        return exited;
+    }
     // Synchronized frames written after output offset `from`.
     int framesSince(size_t from) const
     {
@@ -174,6 +194,11 @@ void expectRestored(DemoInPty& demo)
         const size_t on = demo.output.rfind(mode + "h"), off = demo.output.rfind(mode + "l");
         EXPECT_TRUE(on != std::string::npos && on > off) << "not set back on: " << mode.substr(1);
     }
+    // The terminal's own title pushed at start and popped on the way out.
+    const size_t push = demo.output.find(TITLE_PUSH), pop = demo.output.rfind(TITLE_POP);
+    EXPECT_TRUE(push == 0 && pop != std::string::npos && pop > demo.output.rfind("\x1b[?1049l")) << "title stack";
+    {
+    }
 }
 
 }  // namespace
@@ -214,26 +239,88 @@ TEST(DemoInPty, SmallTerminalSessionFromTheBoxToEscape)
 }
 
 // Ctrl-C is typed with stdin not the terminal: keys must come from the terminal.
+// Every signal whose default action ends a process goes through the same way
+// out. With the terminal no longer read (its buffer full, the demo's write
+// waiting), Escape and a stop signal must still end the demo and give back the
+// terminal's modes; what it shows cannot be known then.
 TEST(DemoInPty, EveryWayOutRestoresTheTerminalAndEndsByItsSignal)
 {
-    enum How { KILL, KILL_DURING_BOX, TYPE_CTRL_C, HANG_UP };
+    enum How { KILL, KILL_DURING_BOX, TYPE_CTRL_C, HANG_UP, STALLED_ESCAPE, STALLED_KILL };
     struct Case { int signal; How how; };
-    for (Case c : {Case{SIGTERM, KILL}, Case{SIGHUP, KILL_DURING_BOX}, Case{SIGINT, TYPE_CTRL_C},
-                   Case{SIGQUIT, KILL}, Case{SIGSEGV, KILL}, Case{SIGABRT, KILL}, Case{SIGHUP, HANG_UP}}) {
-        SCOPED_TRACE(std::string(strsignal(c.signal)) + " way " + std::to_string(c.how));
+    std::vector<Case> cases = {{SIGTERM, KILL}, {SIGHUP, KILL_DURING_BOX}, {SIGINT, TYPE_CTRL_C},
+                               {SIGQUIT, KILL}, {SIGSEGV, KILL}, {SIGABRT, KILL}, {SIGHUP, HANG_UP},
+                               {0, STALLED_ESCAPE}, {SIGTERM, STALLED_KILL}, {SIGINT, STALLED_KILL}};
+    for (int s : {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGPIPE, SIGSYS, SIGTRAP, SIGIO,
+                  SIGPWR, SIGSTKFLT, SIGRTMIN, SIGRTMAX})
+        cases.push_back({s, KILL});
+    for (Case c : cases) {
+        SCOPED_TRACE(std::string(c.signal ? strsignal(c.signal) : "Escape") + " way " + std::to_string(c.how));
         DemoInPty demo(50, 80, c.how != TYPE_CTRL_C);
         if (c.how == KILL_DURING_BOX) ASSERT_TRUE(demo.waitForBox());
         else ASSERT_NO_FATAL_FAILURE(dismissBox(demo, "\r"));
+        const bool stalled = c.how == STALLED_ESCAPE || c.how == STALLED_KILL;
+        if (stalled) usleep(1000000);  // a second of frames is far more than a terminal's buffer holds
         if (c.how == TYPE_CTRL_C) demo.send("\x03");
+        if (c.how == STALLED_ESCAPE) demo.send("\x1b");
         if (c.how == HANG_UP) close(demo.master), demo.master = -1;
-        if (c.how == KILL || c.how == KILL_DURING_BOX) kill(demo.pid, c.signal);
-        ASSERT_TRUE(demo.waitForExit()) << "the demo did not end";
-        EXPECT_TRUE(WIFSIGNALED(demo.status) && WTERMSIG(demo.status) == c.signal) << "status " << demo.status;
-        if (c.how != HANG_UP) expectRestored(demo);  // after a hang-up nothing reads the terminal
+        if (c.how == KILL || c.how == KILL_DURING_BOX || c.how == STALLED_KILL) kill(demo.pid, c.signal);
+        ASSERT_TRUE(stalled ? demo.waitForExitUnread() : demo.waitForExit()) << "the demo did not end";
+        if (c.signal) EXPECT_TRUE(WIFSIGNALED(demo.status) && WTERMSIG(demo.status) == c.signal) << demo.status;
+        else EXPECT_TRUE(WIFEXITED(demo.status) && WEXITSTATUS(demo.status) == 0) << "status " << demo.status;
+        if (stalled) {
+            termios now{};
+            tcgetattr(demo.slave, &now);
+            EXPECT_EQ(std::memcmp(&now, &demo.before, sizeof now), 0) << "termios changed";
+        } else if (c.how != HANG_UP) {
+            expectRestored(demo);  // after a hang-up nothing reads the terminal
+        }
     }
 }
 
-TEST(DemoInPty, RefusesWhenStdoutIsNotATerminal)
+// The terminal is asked at start whether it knows synchronized output; frames
+// are wrapped in its marks only when it answers that it does (1 or 2), never
+// when it answers 0 or 4, answers only the device attributes, or nothing.
+TEST(DemoInPty, SynchronizedOutputOnlyWhereTheTerminalKnowsIt)
+{
+    struct Case { const char* answers; bool synchronized; };
+    for (Case c : {Case{"\x1b[?2026;2$y\x1b[?62;22c", true}, Case{"\x1b[?2026;1$y\x1b[?1;2c", true},
+                   Case{"\x1b[?2026;0$y\x1b[?1;2c", false}, Case{"\x1b[?2026;4$y\x1b[?65;1c", false},
+                   Case{"\x1b[?1;2c", false}, Case{"", false}}) {
+        SCOPED_TRACE(c.answers + std::min<size_t>(1, std::strlen(c.answers)));
+        DemoInPty demo(50, 80, true, {}, c.answers);
+        ASSERT_TRUE(demo.waitForBox());
+        demo.send("\r");
+        const size_t before = demo.output.size();
+        ASSERT_TRUE(demo.pumpUntil([&] { return demo.output.size() > before + 100000; })) << "no frames";
+        demo.send("\x1b");
+        ASSERT_TRUE(demo.waitForExit());
+        EXPECT_EQ(demo.framesSince(0) > 0, c.synchronized);
+        EXPECT_EQ(demo.output.find("\x1b[?2026l") != std::string::npos, c.synchronized) << "an end mark";
+        expectRestored(demo);
+    }
+}
+
+// Paced, no more frames than the rate allows in any stretch of time; with
+// --fps 0, as many as the machine can draw, far more than that.
+TEST(DemoInPty, FramesPacedToTheRateAndBackToBackAtZero)
+{
+    constexpr int RATE = 10;
+    constexpr auto STRETCH = std::chrono::milliseconds(1500);
+    const int mostPaced = RATE * 3 / 2 + 2;  // 1.5 s of frames, and one at each end
+    for (const char* rate : {"10", "0"}) {
+        SCOPED_TRACE(std::string("--fps ") + rate);
+        DemoInPty demo(50, 80, true, {"--fps", rate});
+        ASSERT_NO_FATAL_FAILURE(dismissBox(demo, "\r"));
+        const size_t from = demo.output.size();
+        const auto until = std::chrono::steady_clock::now() + STRETCH;
+        demo.pumpUntil([&] { return std::chrono::steady_clock::now() >= until; });
+        if (rate[0] == '0') EXPECT_GT(demo.framesSince(from), mostPaced);
+        else EXPECT_LE(demo.framesSince(from), mostPaced);
+        EXPECT_TRUE(demo.running());
+    }
+}
+
+TEST(DemoInPty, RefusesWithoutATerminalThatCanShowIt)
 {
     const std::string folder = makeEmptyFolder();
     FILE* out = std::tmpfile();
@@ -253,4 +340,11 @@ TEST(DemoInPty, RefusesWhenStdoutIsNotATerminal)
               "murl13: the demo needs a terminal (stdout is not a tty)\n");
     EXPECT_EQ(lseek(fileno(out), 0, SEEK_END), 0) << "bytes written to the redirected stdout";
     std::fclose(out), close(errors[0]), rmdir(folder.c_str());
+
+    // A terminal that says it cannot show the picture gets one line, naming the window.
+    DemoInPty dumb(50, 80, true, {"TERM=dumb"});
+    ASSERT_TRUE(dumb.waitForExit());
+    EXPECT_TRUE(WIFEXITED(dumb.status) && WEXITSTATUS(dumb.status) == 1) << "status " << dumb.status;
+    EXPECT_NE(dumb.output.find("murl13 --window"), std::string::npos) << dumb.output;
+    EXPECT_EQ(dumb.output.find('\x1b'), std::string::npos) << "escape sequences sent to a dumb terminal";
 }

@@ -1,23 +1,20 @@
 // The real murl13 binary in a pseudo-terminal made here, read back through
 // libvterm: what a user sees and what the shell gets back. Catches a terminal
-// left raw, on the alternate screen, without a cursor, without autowrap or
-// with the demo's title after any way out (Escape, every signal that ends a
-// process, Ctrl-C, a crash, a hang-up, a terminal that stopped reading), a
-// wrong exit status, a demo that ignores or wrongly ends on a key (Escape
-// missed, an arrow key taken for Escape, the error box's key ending the demo,
-// keys not read from the terminal when stdin is not one), a missing title or
-// error box, a picture that breaks a smaller terminal or does not come back
-// when it grows, a demo that hangs after a hang-up, frames faster than the
-// rate asked for, synchronized-output marks sent to a terminal that did not
-// say it knows them, and escape sequences poured into a file, a pipe or a
-// dumb terminal.
+// left raw, on the alternate screen, without a cursor, autowrap or its own
+// title after any way out (Escape, every signal that ends a process, Ctrl-C, a
+// crash, a hang-up, a terminal that stopped reading), a wrong exit status, a
+// demo that ignores or wrongly ends on a key (Escape missed, an arrow key
+// taken for Escape, the error box's key ending the demo, keys not read from
+// the terminal when stdin is not one), a missing title or error box, a picture
+// that breaks a smaller terminal or does not come back when it grows, frames
+// faster than asked, sync marks a terminal did not ask for, and escape
+// sequences poured into a file or a dumb terminal.
 //
 // The demo runs in an empty folder, so its song never loads and the error box
 // always appears; with no song it shows the plasma until it is stopped. Every
 // wait has a generous deadline and only guards against a hang.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -70,14 +67,10 @@ pid_t spawnDemo(const std::string& folder, int in, int out, int err, std::vector
     setenv("SDL_AUDIODRIVER", "dummy", 1);  // never a real sound device in tests
     setenv("TERM", "xterm-256color", 1);   // whatever the test runner had
     setenv("LC_ALL", "C.UTF-8", 1);
-    while (!args.empty() && args.front().find('=') != std::string::npos) {  // NAME=value first, as env(1) takes them
-        const size_t equals = args.front().find('=');
-        setenv(args.front().substr(0, equals).c_str(), args.front().c_str() + equals + 1, 1);
-        args.erase(args.begin());
-    }
-    args.insert(args.begin(), "murl13");
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
+    std::vector<char*> argv{const_cast<char*>("murl13")};
+    for (std::string& a : args)
+        if (a.find('=') == std::string::npos) argv.push_back(a.data());
+        else putenv(a.data());  // NAME=value: the environment, as env(1) takes it
     argv.push_back(nullptr);
     if (chdir(folder.c_str()) == 0) execv(MURL13_BINARY, argv.data());
     _exit(127);
@@ -184,21 +177,21 @@ void dismissBox(DemoInPty& demo, const char* key)
 // The terminal as the demo found it: modes, main screen, cursor, autowrap. The
 // cursor and autowrap are read from the bytes: libvterm shows the cursor again
 // on leaving the alternate screen, where other terminals do not.
-void expectRestored(DemoInPty& demo)
+// `screenSeen` false: only the modes, when the terminal was not read to the end.
+void expectRestored(DemoInPty& demo, bool screenSeen = true)
 {
     termios now{};
     tcgetattr(demo.slave, &now);
     EXPECT_EQ(std::memcmp(&now, &demo.before, sizeof now), 0) << "termios changed";  // both zeroed first
+    if (!screenSeen) return;
     EXPECT_FALSE(demo.screen.altScreen) << "still on the alternate screen";
     for (std::string mode : {"\x1b[?25", "\x1b[?7"}) {
         const size_t on = demo.output.rfind(mode + "h"), off = demo.output.rfind(mode + "l");
         EXPECT_TRUE(on != std::string::npos && on > off) << "not set back on: " << mode.substr(1);
     }
     // The terminal's own title pushed at start and popped on the way out.
-    const size_t push = demo.output.find(TITLE_PUSH), pop = demo.output.rfind(TITLE_POP);
-    EXPECT_TRUE(push == 0 && pop != std::string::npos && pop > demo.output.rfind("\x1b[?1049l")) << "title stack";
-    {
-    }
+    const size_t pop = demo.output.rfind(TITLE_POP);
+    EXPECT_TRUE(demo.output.find(TITLE_PUSH) == 0 && pop != std::string::npos && pop > demo.output.rfind("\x1b[?1049l"));
 }
 
 }  // namespace
@@ -267,13 +260,7 @@ TEST(DemoInPty, EveryWayOutRestoresTheTerminalAndEndsByItsSignal)
         ASSERT_TRUE(stalled ? demo.waitForExitUnread() : demo.waitForExit()) << "the demo did not end";
         if (c.signal) EXPECT_TRUE(WIFSIGNALED(demo.status) && WTERMSIG(demo.status) == c.signal) << demo.status;
         else EXPECT_TRUE(WIFEXITED(demo.status) && WEXITSTATUS(demo.status) == 0) << "status " << demo.status;
-        if (stalled) {
-            termios now{};
-            tcgetattr(demo.slave, &now);
-            EXPECT_EQ(std::memcmp(&now, &demo.before, sizeof now), 0) << "termios changed";
-        } else if (c.how != HANG_UP) {
-            expectRestored(demo);  // after a hang-up nothing reads the terminal
-        }
+        if (c.how != HANG_UP) expectRestored(demo, !stalled);  // after a hang-up nothing reads the terminal
     }
 }
 
@@ -286,7 +273,7 @@ TEST(DemoInPty, SynchronizedOutputOnlyWhereTheTerminalKnowsIt)
     for (Case c : {Case{"\x1b[?2026;2$y\x1b[?62;22c", true}, Case{"\x1b[?2026;1$y\x1b[?1;2c", true},
                    Case{"\x1b[?2026;0$y\x1b[?1;2c", false}, Case{"\x1b[?2026;4$y\x1b[?65;1c", false},
                    Case{"\x1b[?1;2c", false}, Case{"", false}}) {
-        SCOPED_TRACE(c.answers + std::min<size_t>(1, std::strlen(c.answers)));
+        SCOPED_TRACE(testing::PrintToString(std::string(c.answers)));
         DemoInPty demo(50, 80, true, {}, c.answers);
         ASSERT_TRUE(demo.waitForBox());
         demo.send("\r");
@@ -300,23 +287,18 @@ TEST(DemoInPty, SynchronizedOutputOnlyWhereTheTerminalKnowsIt)
     }
 }
 
-// Paced, no more frames than the rate allows in any stretch of time; with
-// --fps 0, as many as the machine can draw, far more than that.
+// Paced to 10 a second, at most 17 frames in 1.5 s (one more at each end);
+// with --fps 0, as many as the machine can draw, far more than that.
 TEST(DemoInPty, FramesPacedToTheRateAndBackToBackAtZero)
 {
-    constexpr int RATE = 10;
-    constexpr auto STRETCH = std::chrono::milliseconds(1500);
-    const int mostPaced = RATE * 3 / 2 + 2;  // 1.5 s of frames, and one at each end
     for (const char* rate : {"10", "0"}) {
         SCOPED_TRACE(std::string("--fps ") + rate);
         DemoInPty demo(50, 80, true, {"--fps", rate});
         ASSERT_NO_FATAL_FAILURE(dismissBox(demo, "\r"));
         const size_t from = demo.output.size();
-        const auto until = std::chrono::steady_clock::now() + STRETCH;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
         demo.pumpUntil([&] { return std::chrono::steady_clock::now() >= until; });
-        if (rate[0] == '0') EXPECT_GT(demo.framesSince(from), mostPaced);
-        else EXPECT_LE(demo.framesSince(from), mostPaced);
-        EXPECT_TRUE(demo.running());
+        EXPECT_EQ(demo.framesSince(from) <= 17, rate[0] != '0') << demo.framesSince(from) << " frames";
     }
 }
 
@@ -341,10 +323,9 @@ TEST(DemoInPty, RefusesWithoutATerminalThatCanShowIt)
     EXPECT_EQ(lseek(fileno(out), 0, SEEK_END), 0) << "bytes written to the redirected stdout";
     std::fclose(out), close(errors[0]), rmdir(folder.c_str());
 
-    // A terminal that says it cannot show the picture gets one line, naming the window.
+    // A terminal that says it cannot show the picture gets one line naming the window, no escape sequence.
     DemoInPty dumb(50, 80, true, {"TERM=dumb"});
     ASSERT_TRUE(dumb.waitForExit());
     EXPECT_TRUE(WIFEXITED(dumb.status) && WEXITSTATUS(dumb.status) == 1) << "status " << dumb.status;
-    EXPECT_NE(dumb.output.find("murl13 --window"), std::string::npos) << dumb.output;
-    EXPECT_EQ(dumb.output.find('\x1b'), std::string::npos) << "escape sequences sent to a dumb terminal";
+    EXPECT_TRUE(dumb.output.find("murl13 --window") != std::string::npos && dumb.output.find('\x1b') == std::string::npos);
 }

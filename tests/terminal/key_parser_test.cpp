@@ -2,7 +2,7 @@
 // arrow key, a function key, a terminal's reply or Alt+key taken for Escape
 // (the demo would end), a real Escape press missed or held back (also after an
 // Alt+key that looks like the start of a string), Enter or Space missed by the
-// error box, and the answers to the start-up query missed or misread.
+// error box, and the answers to the start-up query taken for keys.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,7 +17,7 @@ namespace {
 // Feeds `bytes` one at a time, a pause standing for a time of silence, and,
 // when `thenSilence`, lets the Escape timeout pass; returns the keys reported.
 constexpr char PAUSE = '\x01';
-std::vector<Key> keysOf(const std::string& bytes, bool thenSilence = true, int* reportedMode = nullptr)
+std::vector<Key> keysOf(const std::string& bytes, bool thenSilence = true)
 {
     terminal::KeyParser parser;
     std::vector<Key> keys;
@@ -26,7 +26,6 @@ std::vector<Key> keysOf(const std::string& bytes, bool thenSilence = true, int* 
     };
     for (unsigned char b : bytes) add(b == PAUSE ? terminal::keyTimeout(parser) : terminal::feedKey(parser, b));
     if (thenSilence) add(terminal::keyTimeout(parser));
-    if (reportedMode) *reportedMode = parser.reportedMode;
     return keys;
 }
 
@@ -62,18 +61,4 @@ TEST(KeyParser, EscapeEnterAndSpaceButNoSequenceNorAltKey)
         "\x1bx", "\x1b.", "\x1b ",                                                // Alt+key
     };
     for (const char* bytes : noKey) EXPECT_EQ(keysOf(bytes), std::vector<Key>{}) << "bytes " << bytes + 1;
-}
-
-// The answers to the capability query: the mode reported for synchronized
-// output, then the device attributes that end the wait; neither is a key.
-TEST(KeyParser, CapabilityAnswers)
-{
-    for (int mode : {0, 1, 2, 3, 4}) {
-        int reported = -1;
-        const std::string reply = "\x1b[?2026;" + std::to_string(mode) + "$y\x1b[?62;22c";
-        EXPECT_EQ(keysOf(reply, true, &reported), (std::vector<Key>{Key::SYNC_MODE_REPORT, Key::DEVICE_ATTRIBUTES}));
-        EXPECT_EQ(reported, mode);
-    }
-    EXPECT_EQ(keysOf("\x1b[?1;2c"), std::vector<Key>{Key::DEVICE_ATTRIBUTES});
-    EXPECT_EQ(keysOf("\x1b[>1;10;0c"), std::vector<Key>{}) << "secondary attributes are not the end marker";
 }

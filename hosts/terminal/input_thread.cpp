@@ -49,10 +49,11 @@ sigset_t demoSignals()
     return set;
 }
 
-void onKey(Key key)
+void onKey(Key key, const KeyParser& parser)
 {
     if (key == Key::NONE) return;
-    if (key == Key::SYNC_MODE_REPORT || key == Key::DEVICE_ATTRIBUTES) return;  // handled by runInput
+    if (key == Key::SYNC_MODE_REPORT) return synchronizedOutputMode.store(parser.reportedMode);
+    if (key == Key::DEVICE_ATTRIBUTES) return raiseEvents(EVENT_ANSWERED);
     if (errorBoxOpen.load()) raiseEvents(EVENT_DISMISS);
     else if (key == Key::ESCAPE) raiseEvents(EVENT_ESCAPE);
 }
@@ -86,7 +87,7 @@ void runInput(int keyFd)
             return;
         }
         if (ready == 0) {
-            onKey(keyTimeout(parser));
+            onKey(keyTimeout(parser), parser);
             continue;
         }
         if (fds[0].revents) return;
@@ -98,12 +99,7 @@ void runInput(int keyFd)
             unsigned char bytes[256];
             const ssize_t count = read(keyFd, bytes, sizeof bytes);
             if (count > 0) {
-                for (ssize_t i = 0; i < count; ++i) {
-                    const Key key = feedKey(parser, bytes[i]);
-                    if (key == Key::SYNC_MODE_REPORT) synchronizedOutputMode.store(parser.reportedMode);
-                    if (key == Key::DEVICE_ATTRIBUTES) raiseEvents(EVENT_ANSWERED);
-                    onKey(key);
-                }
+                for (ssize_t i = 0; i < count; ++i) onKey(feedKey(parser, bytes[i]), parser);
             } else if (count == 0 || (errno != EINTR && errno != EAGAIN)) {
                 // End of input or EIO: the terminal hung up. Signals still count.
                 fds[2].fd = -1;

@@ -248,7 +248,7 @@ void openConsole()
     }
     if (host.keyFd < 0)
         std::fputs("murl13: no terminal to read keys from (stdin is not one, and no controlling terminal): "
-                   "Escape will not work; Ctrl-C or kill ends the demo\n",
+                   "Escape will not work; kill ends the demo\n",
                    stderr);
     host.outputFd = openOutput(STDOUT_FILENO);
     saveTerminal(host.outputFd, host.keyFd);

@@ -65,7 +65,7 @@ int toolSong(int argc, char** argv)
 
     SongScan scan = scanSong(file, maxSeconds);
     if (!scan.loaded) {
-        std::fprintf(stderr, "murl13-tool song: cannot load '%s': missing, unreadable or not a module\n", file);
+        std::fprintf(stderr, "murl13-tool song: cannot load '%s': missing, unreadable or not a complete XM module\n", file);
         return 1;
     }
     for (const SongEvent& event : scan.events)

@@ -19,6 +19,11 @@ constexpr int MAX_CHANNELS = 64;
 constexpr int MAX_ROWS = 256;
 constexpr int MAX_SAMPLES = 16;              // per instrument
 constexpr int LOWEST_BPM = 32, HIGHEST_BPM = 255, HIGHEST_SPEED = 31;
+// One converter wrote MED's own tempo, 0 to 10, where the BPM goes, and
+// libxmp turns it into a BPM for files that carry its name.
+constexpr char MED_CONVERTER[] = "MED2XM by J.Pynnone";
+constexpr size_t TRACKER_NAME_OFFSET = 38;
+constexpr int HIGHEST_MED_TEMPO = 10;
 constexpr int VERSION_102 = 0x0102;          // pattern headers with a one-byte row count
 constexpr int FIRST_VERSION_WITH_PATTERNS_FIRST = 0x0104;
 constexpr size_t INSTRUMENT_FIXED_PART = 29; // size, name, type, sample count
@@ -114,7 +119,9 @@ bool isCompleteXm(const std::vector<uint8_t>& file)
     if (channels < 1 || channels > MAX_CHANNELS || patterns > MAX_PATTERNS || instruments > MAX_INSTRUMENTS)
         return false;
     // The tempo FastTracker allows; a tick of any other length is no tick.
-    if (speed < 1 || speed > HIGHEST_SPEED || bpm < LOWEST_BPM || bpm > HIGHEST_BPM) return false;
+    bool medTempo = bpm <= HIGHEST_MED_TEMPO &&
+                    std::memcmp(file.data() + TRACKER_NAME_OFFSET, MED_CONVERTER, sizeof MED_CONVERTER - 1) == 0;
+    if (speed < 1 || speed > HIGHEST_SPEED || ((bpm < LOWEST_BPM || bpm > HIGHEST_BPM) && !medTempo)) return false;
     walk.at = HEADER_SIZE_OFFSET + headerSize;
     if (walk.at > walk.size) return false;
 

@@ -87,6 +87,9 @@ TEST(BadFiles, WhatIsNotAWholeXmGivesTheNullSong)
         put(bytes, patch.at, patch.size, patch.value);
         expectRejected(writeTempFile("limits.oXM", bytes), std::string(patch.what) + " " + std::to_string(patch.value));
     }
+    std::copy_n("MED2XM by J.Pynnone", 19, song.begin() + 38);  // whose BPM 0 is a MED tempo
+    put(song, 78, 2, 0);
+    EXPECT_TRUE(scanSong(writeTempFile("med.oXM", song), 1).loaded);
 }
 
 TEST(BadFiles, AModuleAtTheFormatsLimitsPlays)

@@ -74,7 +74,7 @@ std::vector<int16_t> sound(TICK_FRAMES * music::MIX_CHANNELS, 1000);
 
 // 20 ms ticks of sound; from the second on `bad` if it has a duration.
 struct FakeSong {
-    int ticks = 0;
+    std::atomic<int> ticks = 0;
     music::TickAudio bad{nullptr, 0, 0.0};
 };
 
@@ -188,6 +188,7 @@ TEST(Playback, ATickThatCannotMoveTheSongOnEndsIt)
         EXPECT_EQ(buffer[0], 0) << "no silence after the end";
 
         music::SoundOutput* output = music::startSoundOutput(renderFake, &paced);  // the silent pacer
+        EXPECT_TRUE(waitUntil([&] { return paced.ticks == 2; }));
         std::this_thread::sleep_for(60ms);  // three ticks' time, were they played
         music::stopSoundOutput(output);
         EXPECT_EQ(paced.ticks, 2);

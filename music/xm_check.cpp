@@ -30,6 +30,14 @@ constexpr size_t INSTRUMENT_FIXED_PART = 29; // size, name, type, sample count
 constexpr size_t INSTRUMENT_WITH_SAMPLES = 33;  // and the sample header size
 constexpr size_t SAMPLE_HEADER_BYTES = 40;
 constexpr uint8_t ADPCM_SAMPLE_MARK = 0xad;  // ModPlug's packed samples, in the reserved byte
+constexpr uint8_t PACKED = 0x80;             // a pattern cell's lead byte names the fields that follow
+constexpr int CELL_FIELDS = 5;               // note, instrument, volume, effect, parameter
+constexpr int EFFECT_FIELD = 3;
+// libxmp 4.5's FastTracker emulation, on for files these trackers wrote, reads
+// outside its instrument table (and can crash) on an Lxx effect in a channel
+// that has not named an instrument yet; files that would get it are refused.
+constexpr uint8_t EFFECT_SET_ENVELOPE_POSITION = 21;  // L
+constexpr const char* EMULATED_TRACKERS[] = {"FastTracker v2.00", "OpenMPT "};
 
 static uint32_t read16(const std::vector<uint8_t>& file, size_t at) { return file[at] | (file[at + 1] << 8); }
 static uint32_t read32(const std::vector<uint8_t>& file, size_t at)
@@ -44,12 +52,29 @@ bool looksLikeXm(const std::vector<uint8_t>& file)
 
 namespace {
 
+// True when packed pattern data sets the envelope position anywhere.
+bool setsEnvelopePosition(const uint8_t* data, uint64_t size)
+{
+    for (uint64_t at = 0; at < size;) {
+        const uint8_t lead = data[at];
+        const unsigned fields = lead & PACKED ? lead : (1u << CELL_FIELDS) - 1;
+        if (lead & PACKED) at++;
+        for (int field = 0; field < CELL_FIELDS && at < size; field++) {
+            if (!(fields & (1u << field))) continue;
+            if (field == EFFECT_FIELD && data[at] == EFFECT_SET_ENVELOPE_POSITION) return true;
+            at++;
+        }
+    }
+    return false;
+}
+
 // Positions are kept in 64 bits and every step checks them against the file's
 // size before reading, so a header claiming huge sizes cannot run past the end.
 struct Walk {
     const std::vector<uint8_t>& file;
     const uint64_t size;
     int version;
+    bool emulatedTracker;  // libxmp plays it with its FastTracker emulation
     uint64_t at = 0;
     uint64_t deferredSampleData = 0;  // sample data that old versions keep after the patterns
 
@@ -65,6 +90,7 @@ struct Walk {
             if (headerLength < headerBytes || rows < 1 || rows > MAX_ROWS) return false;
             at += headerLength + dataSize;
             if (at > size) return false;
+            if (emulatedTracker && setsEnvelopePosition(file.data() + (at - dataSize), dataSize)) return false;
         }
         return true;
     }
@@ -108,7 +134,10 @@ struct Walk {
 bool isCompleteXm(const std::vector<uint8_t>& file)
 {
     if (!looksLikeXm(file) || file.size() < SONG_VALUES_END) return false;
-    Walk walk{file, file.size(), int(read16(file, 58))};
+    bool emulatedTracker = false;
+    for (const char* tracker : EMULATED_TRACKERS)
+        emulatedTracker |= std::memcmp(file.data() + TRACKER_NAME_OFFSET, tracker, std::strlen(tracker)) == 0;
+    Walk walk{file, file.size(), int(read16(file, 58)), emulatedTracker};
     uint64_t headerSize = read32(file, HEADER_SIZE_OFFSET);
     int orders = read16(file, 64), restart = read16(file, 66), channels = read16(file, 68);
     int patterns = read16(file, 70), instruments = read16(file, 72);

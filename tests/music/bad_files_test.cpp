@@ -87,6 +87,13 @@ TEST(BadFiles, WhatIsNotAWholeXmGivesTheNullSong)
         put(bytes, patch.at, patch.size, patch.value);
         expectRejected(writeTempFile("limits.oXM", bytes), std::string(patch.what) + " " + std::to_string(patch.value));
     }
+    // Lxx, on which libxmp's FastTracker emulation reads outside its instruments.
+    xm::Module module = testModule(2, {4});
+    module.patterns[0].at(0, 1) = {0, 0, 0, 21, 0x10};
+    std::vector<uint8_t> envelope = xm::serialise(module);
+    std::copy_n("FastTracker v2.00", 17, envelope.begin() + 38);
+    expectRejected(writeTempFile("lxx.oXM", envelope), "Lxx in a FastTracker file");
+
     std::copy_n("MED2XM by J.Pynnone", 19, song.begin() + 38);  // whose BPM 0 is a MED tempo
     put(song, 78, 2, 0);
     EXPECT_TRUE(scanSong(writeTempFile("med.oXM", song), 1).loaded);

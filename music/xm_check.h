@@ -19,6 +19,8 @@ bool looksLikeXm(const std::vector<uint8_t>& file);
 // pattern's data, each instrument and sample header and the sample data. A
 // file ending exactly after a whole instrument, the first or a later one, is
 // accepted: converters wrote files that claim more instruments than they hold.
+// A file that libxmp plays with its FastTracker emulation may not use effect
+// Lxx, on which that emulation reads outside its instruments.
 bool isCompleteXm(const std::vector<uint8_t>& file);
 
 }  // namespace music

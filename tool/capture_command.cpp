@@ -222,6 +222,8 @@ int toolCapture(int argc, char** argv)
     if (status == -1) return 0;
     if (status != 0) return status;
 
+    // From here on a stop signal lets the capture clean up after itself.
+    catchStopSignals();
     Progress progress;
     Outputs outputs;
     outputs.options = &options;
@@ -240,7 +242,6 @@ int toolCapture(int argc, char** argv)
         closeShowClock(clock);
         return failure(outputs, progress, error);
     }
-    catchStopSignals();
     progress.shown = isatty(STDERR_FILENO);
     if (progress.shown) progress.total = expectedFrames(options);
     progress.start = std::chrono::steady_clock::now();

@@ -25,6 +25,7 @@ int main(int argc, char** argv)
         return 1;
     }
     if (!terminal::requireTerminal()) return 1;
+    terminal::setFrameRate(options.fps);
     const int status = runDemo();
     terminal::closeConsole();
     // Ctrl-C, SIGTERM and SIGHUP end the demo cleanly, then the process dies

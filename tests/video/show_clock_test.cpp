@@ -51,25 +51,23 @@ std::string clockSong()
 
 struct DecodedTick {
     int64_t start;
-    int order;
-    int beats, accents;
+    int order, beats, accents;
 };
 
+// The song's first pass straight from the decoder: where each tick starts, and
+// how many beats (instruments 2 and 5) and accents (3, 4 and 8) it triggers.
 std::vector<DecodedTick> ticksOf(const std::string& song)
 {
     std::vector<DecodedTick> ticks;
     music::TickLoop* loop = music::openTickLoop(song.c_str());
     music::Tick tick;
-    int64_t start = 0;
-    while (music::playTick(loop, tick) && !tick.wrapped) {
+    for (int64_t start = 0; music::playTick(loop, tick) && !tick.wrapped; start += tick.frames) {
         DecodedTick decoded{start, tick.order, 0, 0};
-        for (int i = 0; i < tick.triggerCount; ++i) {
-            const int instrument = tick.triggers[i];
+        for (const int instrument : std::vector<int>(tick.triggers, tick.triggers + tick.triggerCount)) {
             decoded.beats += instrument == 2 || instrument == 5;
             decoded.accents += instrument == 3 || instrument == 4 || instrument == 8;
         }
         ticks.push_back(decoded);
-        start += tick.frames;
     }
     music::closeTickLoop(loop);
     return ticks;
@@ -96,15 +94,13 @@ TEST(ShowClock, EachFrameSeesTheTicksStartingAtOrBeforeIt)
     size_t seen = 0;
     for (int k = 0; k < 38; ++k) {
         enterFrame(clock, k);
-        int order = 0;
         for (; seen < ticks.size() && ticks[seen].start <= int64_t(k) * FRAME_SAMPLES; ++seen) {
             beats += ticks[seen].beats;
             if (ticks[seen].beats) beatFrame = k;
             if (ticks[seen].accents) accentFrame = k;
         }
-        order = ticks[seen - 1].order;
         EXPECT_EQ(demo.timeSec, double(k) / FPS);
-        EXPECT_EQ(demo.musicOrder, order) << "frame " << k;
+        EXPECT_EQ(demo.musicOrder, ticks[seen - 1].order) << "frame " << k;
         EXPECT_EQ(demo.beatCount.load(), beats) << "frame " << k;
         const double beatPulse = beatFrame < 0 ? 0.0 : std::max(0.0, 3.0 - 8.0 * (k - beatFrame) / FPS);
         const double accentPulse = accentFrame < 0 ? 0.0 : std::max(0.0, 3.0 - 7.0 * (k - accentFrame) / FPS);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>

@@ -61,23 +61,24 @@ std::vector<int16_t> decoderSound(const std::string& song, size_t frames)
     return sound;
 }
 
-TEST(Capture, LosslessFileHoldsTheRasterisedCellsAndTheDecodersSound)
+TEST(Capture, LosslessShowIsTheRasterisedCellsAndTheDecodersSoundToOrder39)
 {
-    const std::string song = songOf("lossless.xm", 3);
+    // Order 39 starts at 39 x 6 x 882 = 206,388 samples, which frame 47 is the
+    // first to reach at 4,410 samples a frame: 48 frames, 211,680 samples of sound.
+    const std::string song = songOf("show.xm", 40);
     const std::string out = temp("a.mkv"), again = temp("b.mkv"), cells = temp("a.cells");
-    // 1.5 s at 10 frames a second: 15 frames, 66,150 stereo frames of sound.
-    const std::string options = " --fps 10 --scale 1 --seconds 1.45 --song " + song;
+    const std::string options = " --fps 10 --scale 1 --song " + song;
     const auto [status, summary] = capture(out + options + " --cells " + cells);
     ASSERT_EQ(status, 0);
-    EXPECT_EQ(summary.rfind("15 frames, 1.5 s of show, ", 0), 0u) << summary;
+    EXPECT_EQ(summary.rfind("48 frames, 4.8 s of show, ", 0), 0u) << summary;
 
     const ReadBack file = readBack(out);
     EXPECT_EQ(file.pictureCodec, "ffv1");
     EXPECT_EQ(file.soundCodec, "flac");
     const std::vector<uint8_t> raw = bytesOf(cells);
-    ASSERT_EQ(raw.size(), 15u * CELL_COUNT * 4);
-    ASSERT_EQ(file.pictures.size(), 15u);
-    for (size_t k = 0; k < 15; ++k) {
+    ASSERT_EQ(raw.size(), 48u * CELL_COUNT * 4);
+    ASSERT_EQ(file.pictures.size(), 48u);
+    for (size_t k = 0; k < 48; ++k) {
         ScreenBuffer frame;
         for (int i = 0; i < CELL_COUNT; ++i) {
             const uint8_t* b = &raw[(k * CELL_COUNT + size_t(i)) * 4];
@@ -87,20 +88,25 @@ TEST(Capture, LosslessFileHoldsTheRasterisedCellsAndTheDecodersSound)
         raster::rasteriseCells(frame.data(), 1, rgb.data(), raster::pictureRowBytes(1));
         EXPECT_TRUE(file.pictures[k] == rgb) << "frame " << k;
     }
-    // The plasma moves: the frames are not all one picture.
     EXPECT_NE(file.pictures.front(), file.pictures.back());
     EXPECT_EQ(file.soundRate, 44100);
-    EXPECT_TRUE(file.sound == decoderSound(song, 66150)) << file.sound.size() / 2 << " stereo frames";
+    EXPECT_TRUE(file.sound == decoderSound(song, 211680)) << file.sound.size() / 2 << " stereo frames";
 
     // The same options make the same file, byte for byte.
     ASSERT_EQ(capture(again + options).first, 0);
     EXPECT_TRUE(bytesOf(out) == bytesOf(again));
+
+    // A song of three orders ends at 15,876 samples; frame 4 (17,640) would
+    // hear it start over, so the capture stops before it.
+    EXPECT_EQ(capture(again + " --fps 10 --scale 1 --song " + songOf("short.xm", 3)).second.rfind("4 frames", 0), 0u);
+    EXPECT_EQ(readBack(again).sound.size(), 4u * 4410 * 2);
 }
 
 TEST(Capture, ExtensionPicksContainerAndCodecs)
 {
     const std::string song = songOf("kinds.xm", 2);
-    const struct { const char *name, *picture, *sound; int rate; } kinds[] = {{"k.mp4", "h264", "aac", 44100}, {"k.webm", "vp9", "opus", 48000}, {"K.MKV", "ffv1", "flac", 44100}};
+    const struct { const char *name, *picture, *sound; int rate; } kinds[] = {
+        {"k.mp4", "h264", "aac", 44100}, {"k.webm", "vp9", "opus", 48000}, {"K.MKV", "ffv1", "flac", 44100}};
     for (const auto& kind : kinds) {
         const std::string out = temp(kind.name);
         ASSERT_EQ(capture(out + " --fps 12 --scale 1 --seconds 0.5 --song " + song).first, 0) << kind.name;
@@ -110,28 +116,9 @@ TEST(Capture, ExtensionPicksContainerAndCodecs)
         EXPECT_EQ(file.pictures.size(), 6u) << kind.name;
         EXPECT_EQ(file.width, 640);
         EXPECT_EQ(file.height, 400);
-        // Half a second of sound, give or take one coded block.
         EXPECT_EQ(file.soundRate, kind.rate);
+        // Half a second of sound, give or take one coded block.
         EXPECT_NEAR(double(file.soundFrames) / kind.rate, 0.5, 0.025) << kind.name;
-        std::remove(out.c_str());
-    }
-}
-
-TEST(Capture, WholeShowEndsOnTheFirstFrameAtOrder39OrWhereTheSongEnds)
-{
-    // 40 orders: order 39 starts at 39 x 6 x 882 = 206,388, which frame 47 is
-    // the first to reach at 4,410 samples a frame. Three orders: the song ends at
-    // 15,876, and frame 4 (17,640) would hear its second pass.
-    const struct { int orders; size_t frames; } shows[] = {{40, 48}, {3, 4}};
-    for (const auto& show : shows) {
-        const std::string song = songOf("show" + std::to_string(show.orders) + ".xm", show.orders);
-        const std::string out = temp("show.mkv");
-        const auto [status, summary] = capture(out + " --fps 10 --scale 1 --song " + song);
-        ASSERT_EQ(status, 0) << show.orders;
-        EXPECT_EQ(summary.rfind(std::to_string(show.frames) + " frames", 0), 0u) << summary;
-        const ReadBack file = readBack(out);
-        EXPECT_EQ(file.pictures.size(), show.frames);
-        EXPECT_EQ(file.sound.size(), show.frames * 4410 * 2);
         std::remove(out.c_str());
     }
 }
@@ -146,13 +133,10 @@ TEST(Capture, FailuresLeaveNoFileBehind)
         {temp("no/such/folder.mkv") + " --song " + song, 1},
         {out + " --song " + song + " --cells " + temp("no/such/folder.cells"), 1},
         {temp("fail.avi") + " --song " + song, 2},
-        {testing::TempDir() + ".mkv --song " + song, 2},
         {"--song " + song, 2},
         {out + " " + out + " --song " + song, 2},
         {out + " --song " + song + " --scale 9", 2},
-        {out + " --song " + song + " --fps 0", 2},
         {out + " --song " + song + " --seconds -1", 2},
-        {out + " --song " + song + " --seconds", 2},
         {out + " --song " + song + " --frames 3", 2},
     };
     for (const auto& c : cases) {

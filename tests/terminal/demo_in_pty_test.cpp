@@ -62,6 +62,7 @@ pid_t spawnDemo(const std::string& folder, int in, int out, int err)
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);  // the crash cases leave no core file
     setenv("SDL_AUDIODRIVER", "dummy", 1);  // never a real sound device in tests
+    unsetenv("DISPLAY"), unsetenv("WAYLAND_DISPLAY");  // nor a window
     if (chdir(folder.c_str()) == 0) execl(MURL13_BINARY, "murl13", static_cast<char*>(nullptr));
     _exit(127);
 }

@@ -213,6 +213,8 @@ bool openWindow(const WindowOptions& options)
     return true;
 }
 
+SDL_Window* sdlWindow() { return host.window; }
+
 void closeWindow()
 {
     if (host.texture != nullptr) SDL_DestroyTexture(host.texture);

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+struct SDL_Window;
 union SDL_Event;
 
 namespace window {
@@ -20,6 +21,9 @@ struct WindowOptions {
 // the system has it) and installs the stop signals. False, with the reason on
 // stderr, when there is no window to be had. Does nothing when already open.
 bool openWindow(const WindowOptions& options);
+
+// The open window (null when closed), for reading back what it shows.
+SDL_Window* sdlWindow();
 
 // Closes the window and the video subsystem. Safe to call more than once.
 void closeWindow();

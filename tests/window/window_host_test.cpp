@@ -1,0 +1,162 @@
+// The window host on SDL's offscreen video driver with the software renderer:
+// what it presents, read back, against the rasteriser; the events that end the
+// demo; the in-window error box; the way out by a stop signal.
+#include <cstdlib>
+#include <vector>
+
+#include <SDL.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "hosts/window/window_host.h"
+#include "raster/rasterise.h"
+#include "runtime/message_box.h"
+
+namespace {
+
+using raster::PICTURE_HEIGHT;
+using raster::PICTURE_WIDTH;
+
+class WindowHost : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+        // Never a real display, nor a native message box on one.
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+    }
+    void SetUp() override { window::stopRequested.store(0); }
+    void TearDown() override
+    {
+        window::closeWindow();
+        window::stopRequested.store(0);
+    }
+};
+
+void fillCells(ScreenBuffer& cells)
+{
+    for (size_t i = 0; i < cells.size(); ++i) cells[i] = {uint16_t(i * 13 % 256), uint16_t(i * 7 % 256)};
+}
+
+// What the window's renderer shows, RGB24, with its size.
+std::vector<uint8_t> readBack(int& width, int& height)
+{
+    SDL_Renderer* renderer = SDL_GetRenderer(window::sdlWindow());
+    if (renderer == nullptr || SDL_GetRendererOutputSize(renderer, &width, &height) != 0) return {};
+    std::vector<uint8_t> pixels(size_t(width) * size_t(height) * 3);
+    if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB24, pixels.data(), width * 3) != 0) return {};
+    return pixels;
+}
+
+// The window shows `cells` at `scale` with its top left at (left, top), black around.
+void expectShows(const ScreenBuffer& cells, int scale, int left, int top)
+{
+    int width = 0, height = 0;
+    const std::vector<uint8_t> shown = readBack(width, height);
+    ASSERT_FALSE(shown.empty()) << SDL_GetError();
+    std::vector<uint8_t> expected(size_t(width) * size_t(height) * 3, 0);
+    raster::rasteriseCells(cells.data(), scale, expected.data() + (size_t(top) * size_t(width) + size_t(left)) * 3,
+                           size_t(width) * 3);
+    size_t wrong = 0, first = 0;
+    for (size_t i = 0; i < shown.size(); ++i)
+        if (shown[i] != expected[i] && wrong++ == 0) first = i / 3;
+    EXPECT_EQ(wrong, 0u) << "first wrong pixel at " << first % size_t(width) << "," << first / size_t(width);
+}
+
+TEST_F(WindowHost, PresentsTheRasterisersPixelsScaledAndCentred)
+{
+    struct Case {
+        int scale;                 // asked for
+        int width, height;         // the window resized to this; 0: as opened
+        int shownScale, left, top;
+    };
+    for (const Case c : {Case{1, 0, 0, 1, 0, 0}, Case{2, 0, 0, 2, 0, 0}, Case{1, 700, 500, 1, 30, 50},
+                         Case{1, 1400, 900, 2, 60, 50}}) {
+        SCOPED_TRACE(testing::Message() << "scale " << c.scale << ", window " << c.width << "x" << c.height);
+        ASSERT_TRUE(window::openWindow({c.scale, false, 0}));
+        if (c.width > 0) SDL_SetWindowSize(window::sdlWindow(), c.width, c.height);
+        fillCells(screenBuffer);
+        window::presentFrame();
+        expectShows(screenBuffer, c.shownScale, c.left, c.top);
+        window::closeWindow();
+    }
+}
+
+TEST_F(WindowHost, EscapeQuitAndClosingTheWindowEndTheDemo)
+{
+    SDL_Event escape {};
+    escape.type = SDL_KEYDOWN;
+    escape.key.keysym.sym = SDLK_ESCAPE;
+    SDL_Event quit {};
+    quit.type = SDL_QUIT;
+    SDL_Event close {};
+    close.type = SDL_WINDOWEVENT;
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    SDL_Event space {};
+    space.type = SDL_KEYDOWN;
+    space.key.keysym.sym = SDLK_SPACE;
+    ASSERT_TRUE(window::openWindow({1, false, 0}));
+    for (SDL_Event* event : {&escape, &quit, &close, &space}) {
+        window::stopRequested.store(0);
+        ASSERT_EQ(SDL_PushEvent(event), 1) << SDL_GetError();
+        window::presentFrame();  // pumps the events
+        EXPECT_EQ(window::escapeHeld(), event == &space ? 0 : 1) << "event " << event->type;
+    }
+}
+
+TEST_F(WindowHost, ErrorBoxWithoutANativeBoxIsDrawnInTheWindowAndEnterDismissesIt)
+{
+    ASSERT_TRUE(window::openWindow({1, false, 0}));
+    SDL_Event enter {};
+    enter.type = SDL_KEYDOWN;
+    enter.key.keysym.sym = SDLK_RETURN;
+    SDL_PushEvent(&enter);
+    window::showErrorBox("Failed loading Protracker-Module", "Error! Plonk suxx!");
+    EXPECT_EQ(window::escapeHeld(), 0) << "dismissing the box ends nothing";
+    ScreenBuffer boxed {};
+    drawMessageBox(boxed, "Failed loading Protracker-Module", "Error! Plonk suxx!", SCREEN_ROWS, SCREEN_COLUMNS);
+    expectShows(boxed, 1, 0, 0);
+
+    // A quit while the box is open ends the wait and the demo.
+    SDL_Event quit {};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    window::showErrorBox("text", "caption");
+    EXPECT_EQ(window::escapeHeld(), 1);
+}
+
+TEST_F(WindowHost, StopSignalEndsTheDemoCleanlyThenTheProcessByThatSignal)
+{
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (!window::openWindow({1, false, 0})) _exit(2);
+        kill(getpid(), SIGTERM);
+        if (window::escapeHeld() == 0) _exit(3);
+        window::closeWindow();
+        window::endByStopSignal();
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+}
+
+TEST(WindowScale, LargestIntegerScaleThatFits)
+{
+    struct Case {
+        int width, height, fitting, byDefault;
+    };
+    for (const Case c : {Case{640, 400, 1, 1}, Case{500, 300, 1, 1}, Case{1920, 1080, 2, 2}, Case{1919, 1200, 2, 2},
+                         Case{3840, 2160, 5, 4}, Case{8000, 8000, 8, 4}, Case{0, 0, 1, 2}}) {
+        EXPECT_EQ(window::fittingScale(c.width, c.height), c.fitting) << c.width << "x" << c.height;
+        EXPECT_EQ(window::defaultScale(c.width, c.height), c.byDefault) << c.width << "x" << c.height;
+    }
+}
+
+}  // namespace

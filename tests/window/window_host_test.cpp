@@ -87,6 +87,31 @@ TEST_F(WindowHost, PresentsTheRasterisersPixelsScaledAndCentred)
     }
 }
 
+TEST_F(WindowHost, F11AndAltEnterToggleFullScreenWithThePictureWholeAndCentred)
+{
+    ASSERT_TRUE(window::openWindow({1, false, 0}));
+    SDL_Event key {};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.sym = SDLK_F11;
+    SDL_PushEvent(&key);
+    fillCells(screenBuffer);
+    window::presentFrame();  // toggles; the next frame is drawn at the new size
+    window::presentFrame();
+    EXPECT_TRUE(SDL_GetWindowFlags(window::sdlWindow()) & SDL_WINDOW_FULLSCREEN);
+    int width = 0, height = 0;
+    SDL_GetRendererOutputSize(SDL_GetRenderer(window::sdlWindow()), &width, &height);
+    const int scale = window::fittingScale(width, height);
+    ASSERT_GT(width * height, PICTURE_WIDTH * PICTURE_HEIGHT) << "the offscreen desktop is larger than the window";
+    expectShows(screenBuffer, scale, (width - PICTURE_WIDTH * scale) / 2, (height - PICTURE_HEIGHT * scale) / 2);
+
+    key.key.keysym.sym = SDLK_RETURN;
+    key.key.keysym.mod = KMOD_LALT;
+    SDL_PushEvent(&key);
+    window::presentFrame();
+    EXPECT_FALSE(SDL_GetWindowFlags(window::sdlWindow()) & SDL_WINDOW_FULLSCREEN);
+    EXPECT_EQ(window::escapeHeld(), 0);
+}
+
 TEST_F(WindowHost, EscapeQuitAndClosingTheWindowEndTheDemo)
 {
     SDL_Event escape {};

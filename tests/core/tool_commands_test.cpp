@@ -47,7 +47,7 @@ TEST(ArtCommand, DigitsAreThePixelsAndBadArgumentsFailWithUsageOnly)
     }
     // No image, an unknown image, format or option, a missing value, two images.
     for (const char* bad :
-         {"", "nosuch", "logo1a --format png", "logo1a --format", "logo1a --colour", "logo1a logo2"}) {
+         {"", "nosuch", "logo1a --format bmp", "logo1a --format", "logo1a --colour", "logo1a logo2"}) {
         EXPECT_EQ(art(bad), std::make_pair(2, std::string())) << "'" << bad << "'";
         EXPECT_NE(art(bad, "2>&1 >/dev/null").second.find("usage: murl13-tool art"), std::string::npos) << bad;
     }

@@ -43,6 +43,15 @@ void fillCells(ScreenBuffer& cells)
     for (size_t i = 0; i < cells.size(); ++i) cells[i] = {uint16_t(i * 13 % 256), uint16_t(i * 7 % 256)};
 }
 
+SDL_Event keyDown(SDL_Keycode key, Uint16 mod = KMOD_NONE)
+{
+    SDL_Event event {};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym.sym = key;
+    event.key.keysym.mod = mod;
+    return event;
+}
+
 // What the window's renderer shows, RGB24, with its size.
 std::vector<uint8_t> readBack(int& width, int& height)
 {
@@ -90,9 +99,7 @@ TEST_F(WindowHost, PresentsTheRasterisersPixelsScaledAndCentred)
 TEST_F(WindowHost, F11AndAltEnterToggleFullScreenWithThePictureWholeAndCentred)
 {
     ASSERT_TRUE(window::openWindow({1, false, 0}));
-    SDL_Event key {};
-    key.type = SDL_KEYDOWN;
-    key.key.keysym.sym = SDLK_F11;
+    SDL_Event key = keyDown(SDLK_F11);
     SDL_PushEvent(&key);
     fillCells(screenBuffer);
     window::presentFrame();  // toggles; the next frame is drawn at the new size
@@ -104,8 +111,7 @@ TEST_F(WindowHost, F11AndAltEnterToggleFullScreenWithThePictureWholeAndCentred)
     ASSERT_GT(width * height, PICTURE_WIDTH * PICTURE_HEIGHT) << "the offscreen desktop is larger than the window";
     expectShows(screenBuffer, scale, (width - PICTURE_WIDTH * scale) / 2, (height - PICTURE_HEIGHT * scale) / 2);
 
-    key.key.keysym.sym = SDLK_RETURN;
-    key.key.keysym.mod = KMOD_LALT;
+    key = keyDown(SDLK_RETURN, KMOD_LALT);
     SDL_PushEvent(&key);
     window::presentFrame();
     EXPECT_FALSE(SDL_GetWindowFlags(window::sdlWindow()) & SDL_WINDOW_FULLSCREEN);
@@ -114,32 +120,28 @@ TEST_F(WindowHost, F11AndAltEnterToggleFullScreenWithThePictureWholeAndCentred)
 
 TEST_F(WindowHost, EscapeQuitAndClosingTheWindowEndTheDemo)
 {
-    SDL_Event escape {};
-    escape.type = SDL_KEYDOWN;
-    escape.key.keysym.sym = SDLK_ESCAPE;
     SDL_Event quit {};
     quit.type = SDL_QUIT;
     SDL_Event close {};
     close.type = SDL_WINDOWEVENT;
     close.window.event = SDL_WINDOWEVENT_CLOSE;
-    SDL_Event space {};
-    space.type = SDL_KEYDOWN;
-    space.key.keysym.sym = SDLK_SPACE;
+    struct Case {
+        SDL_Event event;
+        uint16_t ends;
+    };
     ASSERT_TRUE(window::openWindow({1, false, 0}));
-    for (SDL_Event* event : {&escape, &quit, &close, &space}) {
+    for (Case c : {Case{keyDown(SDLK_ESCAPE), 1}, Case{quit, 1}, Case{close, 1}, Case{keyDown(SDLK_SPACE), 0}}) {
         window::stopRequested.store(0);
-        ASSERT_EQ(SDL_PushEvent(event), 1) << SDL_GetError();
+        ASSERT_EQ(SDL_PushEvent(&c.event), 1) << SDL_GetError();
         window::presentFrame();  // pumps the events
-        EXPECT_EQ(window::escapeHeld(), event == &space ? 0 : 1) << "event " << event->type;
+        EXPECT_EQ(window::escapeHeld(), c.ends) << "event " << c.event.type;
     }
 }
 
 TEST_F(WindowHost, ErrorBoxWithoutANativeBoxIsDrawnInTheWindowAndEnterDismissesIt)
 {
     ASSERT_TRUE(window::openWindow({1, false, 0}));
-    SDL_Event enter {};
-    enter.type = SDL_KEYDOWN;
-    enter.key.keysym.sym = SDLK_RETURN;
+    SDL_Event enter = keyDown(SDLK_RETURN);
     SDL_PushEvent(&enter);
     window::showErrorBox("Failed loading Protracker-Module", "Error! Plonk suxx!");
     EXPECT_EQ(window::escapeHeld(), 0) << "dismissing the box ends nothing";

@@ -27,7 +27,6 @@ TEST(SongPath, WorkingDirectoryFirstThenTheInstalledFolder)
     EXPECT_EQ(music::findSong("missing.oXM"), "missing.oXM");
     EXPECT_EQ(music::findSong("./song-path-test-installed.oXM"), "./song-path-test-installed.oXM");
     music::setSongFolder("");
-    EXPECT_EQ(music::findSong(installed.c_str()), installed);
     for (const std::string& name : {here, folder + "/" + here, folder + "/" + installed}) unlink(name.c_str());
     rmdir(folder.c_str());
 }

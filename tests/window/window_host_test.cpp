@@ -30,7 +30,6 @@ protected:
         unsetenv("DISPLAY");
         unsetenv("WAYLAND_DISPLAY");
     }
-    void SetUp() override { window::stopRequested.store(0); }
     void TearDown() override
     {
         window::closeWindow();
@@ -52,22 +51,15 @@ SDL_Event keyDown(SDL_Keycode key, Uint16 mod = KMOD_NONE)
     return event;
 }
 
-// What the window's renderer shows, RGB24, with its size.
-std::vector<uint8_t> readBack(int& width, int& height)
-{
-    SDL_Renderer* renderer = SDL_GetRenderer(window::sdlWindow());
-    if (renderer == nullptr || SDL_GetRendererOutputSize(renderer, &width, &height) != 0) return {};
-    std::vector<uint8_t> pixels(size_t(width) * size_t(height) * 3);
-    if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB24, pixels.data(), width * 3) != 0) return {};
-    return pixels;
-}
-
-// The window shows `cells` at `scale` with its top left at (left, top), black around.
+// The window shows `cells` at `scale` with its top left at (left, top), black
+// around: its pixels read back from the renderer.
 void expectShows(const ScreenBuffer& cells, int scale, int left, int top)
 {
+    SDL_Renderer* renderer = SDL_GetRenderer(window::sdlWindow());
     int width = 0, height = 0;
-    const std::vector<uint8_t> shown = readBack(width, height);
-    ASSERT_FALSE(shown.empty()) << SDL_GetError();
+    ASSERT_EQ(SDL_GetRendererOutputSize(renderer, &width, &height), 0) << SDL_GetError();
+    std::vector<uint8_t> shown(size_t(width) * size_t(height) * 3);
+    ASSERT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB24, shown.data(), width * 3), 0);
     std::vector<uint8_t> expected(size_t(width) * size_t(height) * 3, 0);
     raster::rasteriseCells(cells.data(), scale, expected.data() + (size_t(top) * size_t(width) + size_t(left)) * 3,
                            size_t(width) * 3);

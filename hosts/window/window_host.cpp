@@ -33,7 +33,7 @@ struct Host {
     int textureScale = 0;
     bool vsync = false;       // the renderer waits for the display: no pacing of our own
     int fps = 60;
-    uint32_t nextFrameMs = 0;
+    double nextFrameMs = 0.0;  // when the next frame is due, without vsync
     ScreenBuffer shown{};     // the picture of the latest frame, under the error box
     bool boxOpen = false;     // the in-window error box is showing
     bool boxDismissed = false;
@@ -93,8 +93,8 @@ void drawCells(const ScreenBuffer& cells)
     raster::rasteriseCells(cells.data(), scale, static_cast<uint8_t*>(pixels), size_t(pitch));
     SDL_UnlockTexture(host.texture);
 
-    const SDL_Rect target = {(width - raster::PICTURE_WIDTH * scale) / 2, (height - raster::PICTURE_HEIGHT * scale) / 2,
-                             raster::PICTURE_WIDTH * scale, raster::PICTURE_HEIGHT * scale};
+    const int pictureWidth = raster::PICTURE_WIDTH * scale, pictureHeight = raster::PICTURE_HEIGHT * scale;
+    const SDL_Rect target = {(width - pictureWidth) / 2, (height - pictureHeight) / 2, pictureWidth, pictureHeight};
     SDL_SetRenderDrawColor(host.renderer, 0, 0, 0, 255);
     SDL_RenderClear(host.renderer);
     SDL_RenderCopy(host.renderer, host.texture, nullptr, &target);
@@ -106,10 +106,10 @@ void drawCells(const ScreenBuffer& cells)
 void pace()
 {
     if (host.vsync || host.fps <= 0) return;
-    const uint32_t period = uint32_t(1000 / host.fps);
-    const uint32_t now = SDL_GetTicks();
-    const int32_t wait = int32_t(host.nextFrameMs - now);
-    if (wait > 0 && uint32_t(wait) <= period) {
+    const double period = 1000.0 / host.fps;
+    const double now = double(SDL_GetTicks64());
+    const double wait = host.nextFrameMs - now;
+    if (wait > 0.0 && wait <= period) {
         SDL_Delay(uint32_t(wait));
         host.nextFrameMs += period;
     } else {
@@ -205,7 +205,7 @@ bool openWindow(const WindowOptions& options)
     SDL_GetRendererInfo(host.renderer, &info);
     host.vsync = (info.flags & SDL_RENDERER_PRESENTVSYNC) && (info.flags & SDL_RENDERER_ACCELERATED);
     host.fps = options.fps;
-    host.nextFrameMs = SDL_GetTicks();
+    host.nextFrameMs = double(SDL_GetTicks64());
     host.shown = {};
     host.textureScale = 0;
     if (options.fullscreen) SDL_ShowCursor(SDL_DISABLE);

@@ -11,23 +11,19 @@
 
 namespace {
 
-void touch(const std::string& path) { std::fclose(std::fopen(path.c_str(), "wb")); }
-
 TEST(SongPath, WorkingDirectoryFirstThenTheInstalledFolder)
 {
     char folderTemplate[] = "/tmp/murl13-songs-XXXXXX";
-    const std::string folder = mkdtemp(folderTemplate);
-    const std::string here = "song-path-test-here.oXM", installed = "song-path-test-installed.oXM";
-    touch(here);
-    touch(folder + "/" + here);
-    touch(folder + "/" + installed);
+    const std::string folder = mkdtemp(folderTemplate), here = "song-path-here.oXM", there = "song-path-there.oXM";
+    const std::string files[] = {here, folder + "/" + here, folder + "/" + there};
+    for (const std::string& path : files) std::fclose(std::fopen(path.c_str(), "wb"));
     music::setSongFolder(folder);
     EXPECT_EQ(music::findSong(here.c_str()), here);
-    EXPECT_EQ(music::findSong(installed.c_str()), folder + "/" + installed);
+    EXPECT_EQ(music::findSong(there.c_str()), folder + "/" + there);
     EXPECT_EQ(music::findSong("missing.oXM"), "missing.oXM");
-    EXPECT_EQ(music::findSong("./song-path-test-installed.oXM"), "./song-path-test-installed.oXM");
+    EXPECT_EQ(music::findSong(("./" + there).c_str()), "./" + there);  // a path is taken as given
     music::setSongFolder("");
-    for (const std::string& name : {here, folder + "/" + here, folder + "/" + installed}) unlink(name.c_str());
+    for (const std::string& path : files) unlink(path.c_str());
     rmdir(folder.c_str());
 }
 

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "art/images.h"
 #include "raster/rasterise.h"
 #include "tool_process.h"
 
@@ -104,28 +103,6 @@ TEST(ReadmePictures, AreWhatTheCurrentCodeRenders)
         ++pictures;
     }
     EXPECT_GE(pictures, 5);
-}
-
-// The desktop icon: logo3 as the demo stamps it, a white square glyph for each
-// lit pixel, centred on a black square.
-TEST(IconPicture, IsTheLogoAsStampedOnBlack)
-{
-    const auto png = tool("art", "logo3 --format png");
-    ASSERT_EQ(png.first, 0);
-    const Decoded d = decodePng(png.second);
-    ASSERT_TRUE(d.ok);
-    ASSERT_EQ(d.width, LOGO3_WIDTH * GLYPH_WIDTH);
-    ASSERT_EQ(d.height, LOGO3_WIDTH * GLYPH_HEIGHT);
-    const int top = (LOGO3_WIDTH - LOGO3_HEIGHT) / 2;  // cells above the logo
-    for (int y = 0; y < LOGO3_WIDTH; ++y) {
-        for (int x = 0; x < LOGO3_WIDTH; ++x) {
-            const bool lit = y >= top && y < top + LOGO3_HEIGHT && logo3[(y - top) * LOGO3_WIDTH + x] == LOGO_LIT;
-            // The middle pixel of the cell: inside the square glyph, or black.
-            const size_t at = size_t(y * GLYPH_HEIGHT + 4) * size_t(d.width) + size_t(x * GLYPH_WIDTH + 3);
-            const uint8_t* pixel = &d.rgb[at * 3];
-            EXPECT_EQ(int(pixel[0]) + pixel[1] + pixel[2], lit ? 3 * 255 : 0) << "cell " << x << "," << y;
-        }
-    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // what it presents, read back, against the rasteriser; the events that end the
 // demo; the in-window error box; the way out by a stop signal.
 #include <cstdlib>
+#include <tuple>
 #include <vector>
 
 #include <SDL.h>
@@ -20,16 +21,14 @@ namespace {
 using raster::PICTURE_HEIGHT;
 using raster::PICTURE_WIDTH;
 
+// Never a real display, nor a native message box on one.
+const bool headless = setenv("SDL_VIDEODRIVER", "offscreen", 1) == 0 &&
+                      setenv("SDL_RENDER_DRIVER", "software", 1) == 0 && unsetenv("DISPLAY") == 0 &&
+                      unsetenv("WAYLAND_DISPLAY") == 0;
+
 class WindowHost : public testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("SDL_RENDER_DRIVER", "software", 1);
-        // Never a real display, nor a native message box on one.
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
-    }
+    void SetUp() override { ASSERT_TRUE(headless); }
     void TearDown() override
     {
         window::closeWindow();
@@ -88,45 +87,34 @@ TEST_F(WindowHost, PresentsTheRasterisersPixelsScaledAndCentred)
     }
 }
 
-TEST_F(WindowHost, F11AndAltEnterToggleFullScreenWithThePictureWholeAndCentred)
+TEST_F(WindowHost, EventsEndTheDemoOrToggleFullScreenWithThePictureWholeAndCentred)
 {
-    ASSERT_TRUE(window::openWindow({1, false, 0}));
-    SDL_Event key = keyDown(SDLK_F11);
-    SDL_PushEvent(&key);
-    fillCells(screenBuffer);
-    window::presentFrame();  // toggles; the next frame is drawn at the new size
-    window::presentFrame();
-    EXPECT_TRUE(SDL_GetWindowFlags(window::sdlWindow()) & SDL_WINDOW_FULLSCREEN);
-    int width = 0, height = 0;
-    SDL_GetRendererOutputSize(SDL_GetRenderer(window::sdlWindow()), &width, &height);
-    const int scale = window::fittingScale(width, height);
-    ASSERT_GT(width * height, PICTURE_WIDTH * PICTURE_HEIGHT) << "the offscreen desktop is larger than the window";
-    expectShows(screenBuffer, scale, (width - PICTURE_WIDTH * scale) / 2, (height - PICTURE_HEIGHT * scale) / 2);
-
-    key = keyDown(SDLK_RETURN, KMOD_LALT);
-    SDL_PushEvent(&key);
-    window::presentFrame();
-    EXPECT_FALSE(SDL_GetWindowFlags(window::sdlWindow()) & SDL_WINDOW_FULLSCREEN);
-    EXPECT_EQ(window::escapeHeld(), 0);
-}
-
-TEST_F(WindowHost, EscapeQuitAndClosingTheWindowEndTheDemo)
-{
-    SDL_Event quit {};
+    SDL_Event quit {}, close {};
     quit.type = SDL_QUIT;
-    SDL_Event close {};
     close.type = SDL_WINDOWEVENT;
     close.window.event = SDL_WINDOWEVENT_CLOSE;
     struct Case {
         SDL_Event event;
         uint16_t ends;
+        bool fullscreen;  // afterwards
     };
     ASSERT_TRUE(window::openWindow({1, false, 0}));
-    for (Case c : {Case{keyDown(SDLK_ESCAPE), 1}, Case{quit, 1}, Case{close, 1}, Case{keyDown(SDLK_SPACE), 0}}) {
+    fillCells(screenBuffer);
+    for (Case c : {Case{keyDown(SDLK_SPACE), 0, false}, Case{keyDown(SDLK_F11), 0, true},
+                   Case{keyDown(SDLK_RETURN, KMOD_LALT), 0, false}, Case{keyDown(SDLK_ESCAPE), 1, false},
+                   Case{quit, 1, false}, Case{close, 1, false}}) {
         window::stopRequested.store(0);
         ASSERT_EQ(SDL_PushEvent(&c.event), 1) << SDL_GetError();
-        window::presentFrame();  // pumps the events
+        window::presentFrame();  // pumps the event
+        window::presentFrame();  // drawn at the size it left
         EXPECT_EQ(window::escapeHeld(), c.ends) << "event " << c.event.type;
+        EXPECT_EQ((SDL_GetWindowFlags(window::sdlWindow()) & SDL_WINDOW_FULLSCREEN) != 0, c.fullscreen);
+        int width = 0, height = 0;
+        SDL_GetRendererOutputSize(SDL_GetRenderer(window::sdlWindow()), &width, &height);
+        // Full screen on the offscreen driver is its desktop, larger than the window.
+        EXPECT_TRUE(!c.fullscreen || width > PICTURE_WIDTH);
+        const int scale = window::fittingScale(width, height);
+        expectShows(screenBuffer, scale, (width - PICTURE_WIDTH * scale) / 2, (height - PICTURE_HEIGHT * scale) / 2);
     }
 }
 
@@ -166,16 +154,10 @@ TEST_F(WindowHost, StopSignalEndsTheDemoCleanlyThenTheProcessByThatSignal)
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
 }
 
-TEST(WindowScale, LargestIntegerScaleThatFits)
+TEST(WindowScale, DefaultIsTheLargestOf1To4ThatFitsTheDesktop)
 {
-    struct Case {
-        int width, height, fitting, byDefault;
-    };
-    for (const Case c : {Case{640, 400, 1, 1}, Case{500, 300, 1, 1}, Case{1920, 1080, 2, 2}, Case{1919, 1200, 2, 2},
-                         Case{3840, 2160, 5, 4}, Case{8000, 8000, 8, 4}, Case{0, 0, 1, 2}}) {
-        EXPECT_EQ(window::fittingScale(c.width, c.height), c.fitting) << c.width << "x" << c.height;
-        EXPECT_EQ(window::defaultScale(c.width, c.height), c.byDefault) << c.width << "x" << c.height;
-    }
+    for (auto [width, height, scale] : {std::tuple{1920, 1080, 2}, {3840, 2160, 4}, {1000, 700, 1}, {0, 0, 2}})
+        EXPECT_EQ(window::defaultScale(width, height), scale) << width << "x" << height;
 }
 
 }  // namespace

@@ -26,9 +26,10 @@ std::string installedSongFolder()
     return binary.substr(0, binary.rfind('/') + 1) + MURL13_SONG_FOLDER_FROM_BINARY;
 }
 
-int runInTerminal()
+int runInTerminal(const app::DemoOptions& options)
 {
     if (!terminal::requireTerminal()) return 1;
+    terminal::setFrameRate(options.fps);
     const int status = runDemo();
     terminal::closeConsole();
     // Ctrl-C, SIGTERM and SIGHUP end the demo cleanly, then the process dies
@@ -59,7 +60,7 @@ int main(int argc, char** argv)
     }
     music::setSongFolder(installedSongFolder());
     switch (app::chooseHost(options, isatty(STDOUT_FILENO), app::displayNamed())) {
-    case app::HostChoice::Terminal: return runInTerminal();
+    case app::HostChoice::Terminal: return runInTerminal(options);
     case app::HostChoice::Window: return runInWindow(options);
     case app::HostChoice::Refuse: break;
     }

@@ -63,10 +63,19 @@ inline MarchFrame marchFrameOf(const DemoState& state)
 }
 
 // p + d * dir, each component rounded.
-inline Vector3 advance(Vector3 p, float d, Vector3 dir)
+template <class P, class F>
+inline P advance(P p, F d, P dir)
 {
-    return {float(double(p.x) + double(d) * dir.x), float(double(p.y) + double(d) * dir.y),
-            float(double(p.z) + double(d) * dir.z)};
+    return {narrow(widen(p.x) + widen(d) * widen(dir.x)), narrow(widen(p.y) + widen(d) * widen(dir.y)),
+            narrow(widen(p.z) + widen(d) * widen(dir.z))};
+}
+
+// How far the sample p lies from the reference point.
+template <class P>
+inline auto travelledFrom(P p, Vector3 ref)
+{
+    return length3(narrow(widen(p.x) - double(ref.x)), narrow(widen(p.y) - double(ref.y)),
+                   narrow(widen(p.z) - double(ref.z)));
 }
 
 // A ray's locals between the steps.
@@ -98,7 +107,7 @@ inline RayStep stepRay(const MarchFrame& frame, RayState& ray, Vector3& samplePo
     const Vector3 ref = frame.reference;
     samplePoint = p;
     ray.d = distance(p.x, p.y, p.z);
-    ray.travelled = length3(float(double(p.x) - ref.x), float(double(p.y) - ref.y), float(double(p.z) - ref.z));
+    ray.travelled = travelledFrom(p, ref);
     if (ray.d < HIT_DISTANCE) return RayStep::Hit;
     if (escapeHeld()) return RayStep::Ended;
     const Vector3 next = advance(p, ray.d, ray.dir);

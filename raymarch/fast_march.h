@@ -8,8 +8,20 @@
 #include "raymarch/ray_steps.h"
 
 // marchFrameOf(demo) (effectId 1..8, timeSec, cameraPos, viewDistance).
-// Called once per frame, before any row.
-MarchFrame prepareMarchFrame();
+// Called once per frame, before any row; the frame's rows are marched with
+// the vector lanes or the scalar ones as chosen at that moment.
+struct FastMarchFrame : MarchFrame {
+    bool vectorLanes;
+};
+FastMarchFrame prepareMarchFrame();
+
+// How the fast loop marches: Auto takes four rays per vector register where
+// the processor has AVX2 (checked once at start) and the scalar lanes
+// elsewhere; Scalar and Vector force one (Vector only where it runs).
+enum class MarchLanes { Auto, Scalar, Vector };
+// Returns whether the vector lanes are now in use.
+bool chooseMarchLanes(MarchLanes choice);
+bool vectorLanesAvailable();
 
 // Rays a thread keeps in flight at once, each with its own CellContext.
 constexpr int MARCH_LANES = 2;
@@ -18,4 +30,15 @@ constexpr int MARCH_LANES = 2;
 // marchCell draws them. Uses cells for the per-cell values and the scratch, one per ray in flight; reads
 // the pulses, beatCount and timeSec from demo as marchCell does, and asks
 // escapeHeld on every step of every ray.
-void marchSpan(const MarchFrame& frame, CellContext (&cells)[MARCH_LANES], int y, int firstColumn, int endColumn);
+void marchSpan(const FastMarchFrame& frame, CellContext (&cells)[MARCH_LANES], int y, int firstColumn,
+               int endColumn);
+
+// The vector lanes' part of marchSpan (fast_march_avx2.cpp, AVX2 only).
+void marchSpanLanes(const MarchFrame& frame, int y, int firstColumn, int endColumn);
+// What the vector lanes leave to one ray at a time, built for any processor:
+// the default cell of column x of row y and the ray's start; a hit's cell
+// from its shaded point and normal samples (shadeSamples); scene 4's wobble
+// by the library.
+RayState startRayOfCell(const MarchFrame& frame, int x, int y);
+CharInfo shadeCellOfRay(const MarchFrame& frame, float travelled, Vector3 p, Vector3 samples, int hitMaterial);
+float wobbleOfOneRay(float x, double t, double beat);

@@ -121,33 +121,48 @@ inline RayStep stepRay(const MarchFrame& frame, RayState& ray, Vector3& samplePo
     return RayStep::Going;
 }
 
+// The three forward samples of the normal, in this order.
+inline float normalSampleAt(float v) { return float(double(v) + double(NORMAL_STEP)); }
+template <class Distance>
+inline Vector3 normalSamples(Distance distance, float x, float y, float z)
+{
+    const float gx = distance(normalSampleAt(x), y, z);
+    const float gy = distance(x, normalSampleAt(y), z);
+    const float gz = distance(x, y, normalSampleAt(z));
+    return {gx, gy, gz};
+}
+
 // The normalised gradient of three forward samples.
 template <class Distance>
 inline Vector3 normalOf(Distance distance, float x, float y, float z)
 {
-    const double h = NORMAL_STEP;
-    const float gx = distance(float(double(x) + h), y, z);
-    const float gy = distance(x, float(double(y) + h), z);
-    const float gz = distance(x, y, float(double(z) + h));
-    return normalize({gx, gy, gz});
+    return normalize(normalSamples(distance, x, y, z));
 }
 
-// A hit: one more step with the last distance gives the shaded point; its
-// normal, shade and fade give the glyph, and hitMaterial as the normal's
-// samples leave it gives the ramp with beatCount.
-template <class Distance>
-inline CharInfo shadeHit(const MarchFrame& frame, const RayState& ray, const int& hitMaterial, Distance distance)
+// A hit's cell from the shaded point p, the normal's samples and
+// hitMaterial as they leave it: the normal's shade and the fade give the
+// glyph, the material the ramp with beatCount.
+inline CharInfo shadeSamples(const MarchFrame& frame, float travelled, Vector3 p, Vector3 samples, int hitMaterial)
 {
-    const Vector3 p = advance(ray.p, ray.d, ray.dir);
-    const Vector3 n = normalOf(distance, p.x, p.y, p.z);
+    const Vector3 n = normalize(samples);
     const Vector3 light = frame.light;
     const float lit = dot3(n.x, n.y, n.z, light.x, light.y, light.z);
     float shade = float(std::fabs(double(lit)) * 0.5 + 0.5);
     if (shade < 0.0f) shade = 0.0f;
     else if (shade > 1.0f) shade = 1.0f;
 
-    const double fade = hitFade(ray.travelled, frame.viewDistance);
+    const double fade = hitFade(travelled, frame.viewDistance);
     const uint16_t glyph = shadeGlyph(shadeIndexOf(shade, fade));
     const int64_t ramp = rampNumber(frame.effectId, p, hitMaterial, relaxedLoad(demo.beatCount));
     return CharInfo{glyph, rampAttribute(colourIndexOf(shade, fade), ramp)};
+}
+
+// A hit: one more step with the last distance gives the shaded point, where
+// the normal's samples are taken.
+template <class Distance>
+inline CharInfo shadeHit(const MarchFrame& frame, const RayState& ray, const int& hitMaterial, Distance distance)
+{
+    const Vector3 p = advance(ray.p, ray.d, ray.dir);
+    const Vector3 samples = normalSamples(distance, p.x, p.y, p.z);
+    return shadeSamples(frame, ray.travelled, p, samples, hitMaterial);
 }

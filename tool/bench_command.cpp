@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "raymarch/fast_march.h"
 #include "runtime/cell_workers.h"
 #include "state/demo_state.h"
 #include "runtime/frame_loop.h"
@@ -25,7 +26,7 @@ namespace {
 
 const char USAGE[] =
     "usage: murl13-tool bench [--frames-per-order N] [--threads K] [--reference]\n"
-    "         [--frames FILE]\n"
+    "         [--lanes auto|scalar|vector] [--frames FILE]\n"
     "\n"
     "Renders orders 0 to 39, order o spanning song time [4o, 4o + 4) seconds,\n"
     "N frames per order at 4o + 4(i + 0.5)/N, with beatCount = floor(t / 0.5),\n"
@@ -37,6 +38,9 @@ const char USAGE[] =
     "                        (default: the machine's cores)\n"
     "  --reference           the straightforward path: one thread, every value\n"
     "                        computed per cell, the library fmod\n"
+    "  --lanes L             how the demo's loop marches rays: vector (four per\n"
+    "                        AVX2 register), scalar, or auto (default: vector\n"
+    "                        where the processor has AVX2)\n"
     "  --frames FILE         also write every frame to FILE: 4,000 cells each,\n"
     "                        a 16-bit glyph then a 16-bit attribute, little-endian\n";
 
@@ -54,6 +58,7 @@ struct BenchOptions {
     int framesPerOrder = 10;
     int threads = 0;  // 0: one per core
     bool reference = false;
+    MarchLanes lanes = MarchLanes::Auto;
     const char* framesFile = nullptr;
 };
 
@@ -96,6 +101,11 @@ int parseOptions(int argc, char** argv, BenchOptions& options)
             auto k = parseInteger(value, 1, 256);
             if (!k) return usageError("bad thread count (1 to 256)", value);
             options.threads = int(*k);
+        } else if (is("--lanes")) {
+            if (std::strcmp(value, "auto") == 0) options.lanes = MarchLanes::Auto;
+            else if (std::strcmp(value, "scalar") == 0) options.lanes = MarchLanes::Scalar;
+            else if (std::strcmp(value, "vector") == 0) options.lanes = MarchLanes::Vector;
+            else return usageError("bad lanes (auto, scalar or vector)", value);
         } else if (is("--frames")) {
             options.framesFile = value;
         } else {
@@ -157,6 +167,11 @@ int toolBench(int argc, char** argv)
 
     int threads = 1;
     if (!options.reference) threads = options.threads > 0 ? options.threads : defaultCellThreads();
+
+    if (!chooseMarchLanes(options.lanes) && options.lanes == MarchLanes::Vector) {
+        std::fprintf(stderr, "murl13-tool bench: this processor has no AVX2 for the vector lanes\n");
+        return 1;
+    }
 
     std::FILE* framesFile = nullptr;
     if (options.framesFile) {

@@ -19,13 +19,21 @@ namespace {
 
 using LanePoint = Point3<FloatLanes>;
 
-// Scene 2's last turn for one angle, keyed by the four arguments' bits, as
-// the scalar memo is (cell_context.h); it serves while all four repeat.
+// Scene 2's last turn for one angle, keyed by the lanes' arguments' bits, as
+// the scalar memo is (cell_context.h); it serves while all of them repeat.
 struct LaneSpinMemo {
     bool valid;
-    __m256d argument;
+    FloatLanes argument;
     TurnOf<DoubleLanes> turn;
 };
+
+int sameBits(FloatLanes a, FloatLanes b)
+{
+    const LaneMask same = byGroup<LaneMask>([&](size_t g) {
+        return _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_castpd_si256(a.v[g]), _mm256_castpd_si256(b.v[g])));
+    });
+    return bitsOf(same);
+}
 
 struct LaneContext {
     LanePoint samplePoint;
@@ -52,11 +60,10 @@ struct LanePath {
     static TurnOf<DoubleLanes> spinTurn(LaneContext& context, int axis, FloatLanes argument, double amplitude)
     {
         LaneSpinMemo& memo = context.spin[axis];
-        const __m256i same = _mm256_cmpeq_epi64(_mm256_castpd_si256(argument.v), _mm256_castpd_si256(memo.argument));
-        if (memo.valid && _mm256_movemask_pd(_mm256_castsi256_pd(same)) == ALL_LANES) return memo.turn;
+        if (memo.valid && sameBits(argument, memo.argument) == ALL_LANES) return memo.turn;
         const FloatLanes angle = narrow(widen(sinLanes(argument)) * amplitude);
         const SinCosLanes turn = sinCosLanes(angle);
-        memo = {true, argument.v, {widen(turn.c), widen(turn.s)}};
+        memo = {true, argument, {widen(turn.c), widen(turn.s)}};
         return memo.turn;
     }
 
@@ -70,7 +77,7 @@ struct LanePath {
 
 using LaneScene = FloatLanes (*)(LaneContext&, FloatLanes, FloatLanes, FloatLanes);
 
-FloatLanes noScene(LaneContext&, FloatLanes, FloatLanes, FloatLanes) { return {_mm256_setzero_pd()}; }
+FloatLanes noScene(LaneContext&, FloatLanes, FloatLanes, FloatLanes) { return FloatLanes{}; }
 
 // The rays in flight: their points and directions, one array per component
 // so that each loads as lanes, and the cells they draw.
@@ -80,30 +87,35 @@ struct LaneRays {
     bool live[LANE_COUNT];
 };
 
-FloatLanes floatLanes(const LaneArray& a) { return {_mm256_load_pd(a.v)}; }
-FloatLanes floatLanes(double v) { return {_mm256_set1_pd(v)}; }
+FloatLanes floatLanes(const LaneArray& a) { return fromArray<FloatLanes>(a); }
+FloatLanes floatLanes(float v) { return narrow(lanes(v)); }
 
 // The cell of a hit shaded at p, the march having sampled `sampled` last:
 // the normal's samples at p + h in x, in y and in z are lanes 0, 1 and 2 of
-// one evaluation (lane 3 repeats lane 2), as normalSamples takes them.
+// one evaluation (the other lanes repeat lane 2), as normalSamples takes
+// them.
 template <LaneScene scene>
 CharInfo shadeLaneHit(const MarchFrame& frame, LaneContext& context, Vector3 sampled, Vector3 p, float travelled)
 {
-    const double h = NORMAL_STEP;
-    const FloatLanes x = narrow(DoubleLanes{_mm256_setr_pd(double(p.x) + h, p.x, p.x, p.x)});
-    const FloatLanes y = narrow(DoubleLanes{_mm256_setr_pd(p.y, double(p.y) + h, p.y, p.y)});
-    const FloatLanes z = narrow(DoubleLanes{_mm256_setr_pd(p.z, p.z, double(p.z) + h, double(p.z) + h)});
+    LaneArray x, y, z;
+    for (int i = 0; i < LANE_COUNT; ++i) {
+        x.v[i] = i == 0 ? normalSampleAt(p.x) : p.x;
+        y.v[i] = i == 1 ? normalSampleAt(p.y) : p.y;
+        z.v[i] = i >= 2 ? normalSampleAt(p.z) : p.z;
+    }
     context.samplePoint = {floatLanes(sampled.x), floatLanes(sampled.y), floatLanes(sampled.z)};
     context.material = 0;
-    const LaneArray g = toArray(scene(context, x, y, z).v);
+    const LaneArray g = toArray(scene(context, floatLanes(x), floatLanes(y), floatLanes(z)));
     const Vector3 samples = {float(g.v[0]), float(g.v[1]), float(g.v[2])};
     return shadeCellOfRay(frame, travelled, p, samples, context.material >> 2 & 1);
 }
 
 // The cells of row y from firstColumn up to endColumn, four rays at a time,
 // each step of a ray as stepRay takes it (ray_steps.h).
+// Flattened: the scene and everything it calls inlined, so that lanes stay
+// in registers rather than being passed through memory.
 template <LaneScene scene>
-void marchLanes(const MarchFrame& frame, int y, int firstColumn, int endColumn)
+[[gnu::flatten]] void marchLanes(const MarchFrame& frame, int y, int firstColumn, int endColumn)
 {
     LaneRays rays{};
     int nextColumn = firstColumn;
@@ -134,8 +146,8 @@ void marchLanes(const MarchFrame& frame, int y, int firstColumn, int endColumn)
         // Written so that a NaN distance ends the ray, as in stepRay.
         const int within = bitsOf(travelled < viewDistance);
         const int stuck = bitsOf((next.x == p.x) & (next.y == p.y) & (next.z == p.z));
-        const LaneArray ts = toArray(travelled.v);
-        const LaneArray nx = toArray(next.x.v), ny = toArray(next.y.v), nz = toArray(next.z.v);
+        const LaneArray ts = toArray(travelled);
+        const LaneArray nx = toArray(next.x), ny = toArray(next.y), nz = toArray(next.z);
         for (int i = 0; i < LANE_COUNT; ++i) {
             if (!rays.live[i]) continue;
             if (hit >> i & 1) {

@@ -42,3 +42,9 @@ void marchSpanLanes(const MarchFrame& frame, int y, int firstColumn, int endColu
 RayState startRayOfCell(const MarchFrame& frame, int x, int y);
 CharInfo shadeCellOfRay(const MarchFrame& frame, float travelled, Vector3 p, Vector3 samples, int hitMaterial);
 float wobbleOfOneRay(float x, double t, double beat);
+
+// The vector lanes' sine and cosine (sinCosRounded, and sinRounded with one
+// polynomial a lane) and scene 4's wobble (wobbleExact) over arrays, for
+// checks against the library. AVX2 only.
+void sinCosByLanes(const float* x, int count, float* sines, float* cosines, float* sinesAlone);
+void wobbleByLanes(const float* x, int count, double t, double beat, float* out);

@@ -164,7 +164,44 @@ template <LaneScene scene>
     }
 }
 
+// Applies lanesOf to count inputs, a full set of lanes at a time (the last
+// set padded with the first input).
+template <class Lanes>
+void overLanes(const float* in, int count, Lanes lanesOf)
+{
+    for (int first = 0; first < count; first += LANE_COUNT) {
+        LaneArray x;
+        for (int i = 0; i < LANE_COUNT; ++i) x.v[i] = in[first + i < count ? first + i : 0];
+        lanesOf(first, floatLanes(x));
+    }
+}
+
+// Stores the lanes of v from out[first] on, those below count.
+void storeLanes(FloatLanes v, float* out, int first, int count)
+{
+    const LaneArray a = toArray(v);
+    for (int i = 0; i < LANE_COUNT && first + i < count; ++i) out[first + i] = float(a.v[i]);
+}
+
 }  // namespace
+
+void sinCosByLanes(const float* x, int count, float* sines, float* cosines, float* sinesAlone)
+{
+    overLanes(x, count, [&](int first, FloatLanes v) {
+        const SinCosLanes both = sinCosLanes(v);
+        storeLanes(both.s, sines, first, count);
+        storeLanes(both.c, cosines, first, count);
+        storeLanes(sinLanes(v), sinesAlone, first, count);
+    });
+}
+
+void wobbleByLanes(const float* x, int count, double t, double beat, float* out)
+{
+    overLanes(x, count, [&](int first, FloatLanes v) {
+        storeLanes(wobbleLanes(v, t, beat, [t, beat](float one) { return wobbleOfOneRay(one, t, beat); }), out,
+                   first, count);
+    });
+}
 
 void marchSpanLanes(const MarchFrame& frame, int y, int firstColumn, int endColumn)
 {

@@ -190,11 +190,16 @@ struct LaneSinCos {
     FloatLanes s, c;
     int goodS, goodC;  // lanes the guard vouches for
 };
+// The lanes inside rounded_trig's domain, 0 < |x| <= 2^20.
+inline int inTrigDomain(DoubleLanes x)
+{
+    const DoubleLanes magnitude = absOf(x);
+    return bitsOf((magnitude > 0.0) & (magnitude <= 0x1p20));
+}
 inline LaneSinCos sinCosLanesFast(FloatLanes x)
 {
     const DoubleLanes xd = widen(x);
-    const DoubleLanes magnitude = absOf(xd);
-    const int inDomain = bitsOf((magnitude > 0.0) & (magnitude <= 0x1p20));
+    const int inDomain = inTrigDomain(xd);
     const rounded_trig::ReducedOf<DoubleLanes> red = rounded_trig::reduceDouble(xd);
     const DoubleLanes sk = rounded_trig::sinKernel(red.r);
     const DoubleLanes ck = rounded_trig::cosKernel(red.r);
@@ -209,12 +214,6 @@ inline LaneSinCos sinCosLanesFast(FloatLanes x)
 inline double librarySinOf(double x) { return double(float(std::sin(x))); }
 inline double libraryCosOf(double x) { return double(float(std::cos(x))); }
 
-// sinRounded of each lane.
-inline FloatLanes sinLanes(FloatLanes x)
-{
-    const LaneSinCos e = sinCosLanesFast(x);
-    return recomputeLanes(e.s, x, e.goodS, librarySinOf);
-}
 
 // sinCosRounded of each lane.
 struct SinCosLanes {
@@ -226,8 +225,12 @@ inline SinCosLanes sinCosLanes(FloatLanes x)
     return {recomputeLanes(e.s, x, e.goodS, librarySinOf), recomputeLanes(e.c, x, e.goodC, libraryCosOf)};
 }
 
-// rods::sineOfQuadrant in lanes: each lane's quadrant picks its row.
-inline DoubleLanes sineOfQuadrantLanes(DoubleLanes xd, int shift)
+// rods::sineOfQuadrant in lanes: each lane's quadrant picks its row. Also
+// gives the reduction's k.
+struct QuadrantSine {
+    DoubleLanes value, k;
+};
+inline QuadrantSine sineOfQuadrantLanes(DoubleLanes xd, int shift)
 {
     const rounded_trig::ReducedOf<DoubleLanes> red = rounded_trig::reduceDouble(xd);
     const QuadrantLanes q = quadrantOf(red.k, shift);
@@ -238,7 +241,19 @@ inline DoubleLanes sineOfQuadrantLanes(DoubleLanes xd, int shift)
     });
     const DoubleLanes head = pick(cosineRow, lanes(1.0), red.r);
     const DoubleLanes scale = head * z;
-    return signOfQuadrant(head + scale * p, q);
+    return {signOfQuadrant(head + scale * p, q), red.k};
+}
+
+// sinRounded of each lane, with one polynomial per lane rather than both:
+// the sine row is rounded_trig's sine kernel step for step, and the cosine
+// row is as close to the true value as rounded_trig's bound says (see
+// rod_wobble.h), so rounded_trig's guard holds for it.
+inline FloatLanes sinLanes(FloatLanes x)
+{
+    const DoubleLanes xd = widen(x);
+    const QuadrantSine e = sineOfQuadrantLanes(xd, 0);
+    const int good = inTrigDomain(xd) & bitsOf(rounded_trig::roundsSafely(e.value, e.k));
+    return recomputeLanes(narrow(e.value), x, good, librarySinOf);
 }
 
 // rods::wobbleExact of each lane; fallback(x) gives rods::wobble for one.
@@ -249,8 +264,9 @@ inline FloatLanes wobbleLanes(FloatLanes x, double t, double beat, Fallback fall
     const double limit = rods::WOBBLE_ARGUMENT_LIMIT;
     int good = bitsOf((absOf(terms.argA) <= limit) & (absOf(terms.argB) <= limit) & (absOf(terms.argG) <= limit));
     if (!(std::fabs(terms.gain) <= rods::WOBBLE_GAIN_LIMIT)) good = 0;
-    const DoubleLanes w = rods::wobbleSum(sineOfQuadrantLanes(terms.argA, 0), sineOfQuadrantLanes(terms.argB, 0),
-                                          sineOfQuadrantLanes(terms.argG, 1), terms.gain);
+    const DoubleLanes w =
+        rods::wobbleSum(sineOfQuadrantLanes(terms.argA, 0).value, sineOfQuadrantLanes(terms.argB, 0).value,
+                        sineOfQuadrantLanes(terms.argG, 1).value, terms.gain);
     const double margin = rods::WOBBLE_MARGIN + std::fabs(terms.gain) * rods::WOBBLE_MARGIN_PER_GAIN;
     good &= bitsOf(narrow(w - margin) == narrow(w + margin));
     return recomputeLanes(narrow(w), x, good, [&](double v) { return double(fallback(float(v))); });

@@ -2,7 +2,8 @@
 // every run and machine, and reports the frame times per effect and overall.
 // Each frame is set up from the schedule (time, order, beats, pulses), goes
 // through the timeline, the view-distance rules, the cell loop and the logos
-// as in the demo, and is encoded for a terminal into a byte counter.
+// as in the demo, and is encoded for a terminal into a byte counter. Each
+// frame is then rasterised at the window's usual scale, timed on its own.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "raster/rasterise.h"
 #include "raymarch/fast_march.h"
 #include "runtime/cell_workers.h"
 #include "state/demo_state.h"
@@ -32,7 +34,8 @@ const char USAGE[] =
     "N frames per order at 4o + 4(i + 0.5)/N, with beatCount = floor(t / 0.5),\n"
     "beatPulse = max(0, 3 - 8 (t mod 0.5)), accentPulse = max(0, 3 - 7 (t mod 2)),\n"
     "and prints the frame times (timeline to terminal bytes) per effect and overall:\n"
-    "median and p95 by nearest rank, frames/s as frames over the sum of their times.\n"
+    "median and p95 by nearest rank, frames/s as frames over the sum of their times;\n"
+    "then the time to rasterise each frame at scale 2 (1280 by 800 pixels).\n"
     "  --frames-per-order N  frames per order, 1 to 10000 (default 10)\n"
     "  --threads K           threads sharing the cell loop, 1 to 256\n"
     "                        (default: the machine's cores)\n"
@@ -53,6 +56,7 @@ constexpr double BEAT_DECAY = 8.0;    // per second, as the frame loop lets it f
 constexpr double ACCENT_DECAY = 7.0;
 constexpr int TERMINAL_ROWS = SCREEN_ROWS;
 constexpr int TERMINAL_COLUMNS = SCREEN_COLUMNS;
+constexpr int RASTER_SCALE = 2;
 
 struct BenchOptions {
     int framesPerOrder = 10;
@@ -189,6 +193,8 @@ int toolBench(int argc, char** argv)
     std::string bytes;
     std::vector<FrameRecord> records;
     records.reserve(size_t(ORDER_COUNT) * size_t(options.framesPerOrder));
+    std::vector<uint8_t> pixels(raster::pictureBytes(RASTER_SCALE));
+    std::vector<double> rasterMs;
 
     for (int order = 0; order < ORDER_COUNT; ++order) {
         for (int i = 0; i < options.framesPerOrder; ++i) {
@@ -207,6 +213,11 @@ int toolBench(int argc, char** argv)
             anyShown = true;
             records.push_back({demo.effectId, std::chrono::duration<double, std::milli>(end - start).count(),
                                bytes.size()});
+            const auto rasterStart = std::chrono::steady_clock::now();
+            raster::rasteriseCells(screenBuffer.data(), RASTER_SCALE, pixels.data(),
+                                   raster::pictureRowBytes(RASTER_SCALE));
+            rasterMs.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - rasterStart).count());
             if (framesFile && !writeRawCells(framesFile)) {
                 std::perror(options.framesFile);
                 std::fclose(framesFile);
@@ -229,5 +240,8 @@ int toolBench(int argc, char** argv)
     const Summary all = summarise(records);
     std::printf("overall: %.1f frames/s, median %.2f ms, p95 %.2f ms, max %.2f ms, %.0f bytes/frame\n",
                 1000.0 * double(all.frames) / all.totalMs, all.median, all.p95, all.max, all.medianBytes);
+    std::printf("raster: scale %d (%dx%d), median %.3f ms, p95 %.3f ms, max %.3f ms\n", RASTER_SCALE,
+                raster::PICTURE_WIDTH * RASTER_SCALE, raster::PICTURE_HEIGHT * RASTER_SCALE,
+                percentile(rasterMs, 0.5), percentile(rasterMs, 0.95), percentile(rasterMs, 1.0));
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

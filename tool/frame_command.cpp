@@ -1,8 +1,9 @@
 // murl13-tool frame: renders one frame from a state given on the command line,
-// exactly as the frame loop would, and writes the cells (raw) or a coloured
-// picture (ansi).
+// exactly as the frame loop would, and writes the cells (raw), coloured text
+// (ansi) or the picture the VGA console showed (png).
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,8 +11,10 @@
 #include "art/cp437.h"
 #include "state/demo_state.h"
 #include "runtime/frame_loop.h"
+#include "raster/rasterise.h"
 #include "runtime/overlays.h"
 #include "tool/options.h"
+#include "tool/png_writer.h"
 #include "tool/raw_cells.h"
 #include "tool/tool.h"
 
@@ -20,7 +23,8 @@ namespace {
 const char USAGE[] =
     "usage: murl13-tool frame [--time T] [--order O] [--beats B] [--accent A]\n"
     "         [--beat-pulse P] [--view V] [--overlay-x X] [--overlay-y Y]\n"
-    "         [--hit-material M] [--effect E] [--camera X,Y,Z] [--format raw|ansi]\n"
+    "         [--hit-material M] [--effect E] [--camera X,Y,Z]\n"
+    "         [--format raw|ansi|png] [--scale N]\n"
     "\n"
     "Renders one frame from a zeroed state with these values (all 0 by default):\n"
     "  --time T          timeSec, seconds (a double)\n"
@@ -36,7 +40,10 @@ const char USAGE[] =
     "  --camera X,Y,Z    cameraPos after the timeline\n"
     "  --format raw|ansi raw: 4,000 cells, each a 16-bit glyph then a 16-bit attribute,\n"
     "                    little-endian (the default when stdout is not a terminal);\n"
-    "                    ansi: coloured UTF-8 text (the default on a terminal)\n";
+    "                    ansi: coloured UTF-8 text (the default on a terminal);\n"
+    "                    png: the VGA picture, 640 by 400 pixels times the scale,\n"
+    "                    8-bit RGB\n"
+    "  --scale N         png only: each pixel N by N, 1 to 8 (default 1)\n";
 
 // Longest |time| accepted: far beyond any run of the demo, and small enough that
 // every integer conversion of the effects stays in range.
@@ -59,7 +66,8 @@ struct FrameRequest {
     int effect = 0;
     bool haveCamera = false;
     Vector3 camera{0, 0, 0};
-    enum class Format { Default, Raw, Ansi } format = Format::Default;
+    enum class Format { Default, Raw, Ansi, Png } format = Format::Default;
+    int scale = 0;  // 0: not given
 };
 
 int usageError(const char* message, const char* value)
@@ -152,11 +160,18 @@ int parseRequest(int argc, char** argv, FrameRequest& request)
         } else if (is("--format")) {
             if (std::strcmp(value, "raw") == 0) request.format = FrameRequest::Format::Raw;
             else if (std::strcmp(value, "ansi") == 0) request.format = FrameRequest::Format::Ansi;
-            else return usageError("bad format (raw or ansi)", value);
+            else if (std::strcmp(value, "png") == 0) request.format = FrameRequest::Format::Png;
+            else return usageError("bad format (raw, ansi or png)", value);
+        } else if (is("--scale")) {
+            auto n = parseInteger(value, 1, raster::MAX_SCALE);
+            if (!n) return usageError("bad scale (1 to 8)", value);
+            request.scale = int(*n);
         } else {
             return usageError("unknown option", option);
         }
     }
+    if (request.scale != 0 && request.format != FrameRequest::Format::Png)
+        return usageError("--scale goes with --format png", nullptr);
     return 0;
 }
 
@@ -222,7 +237,9 @@ int toolFrame(int argc, char** argv)
 
     bool ansi = request.format == FrameRequest::Format::Ansi;
     if (request.format == FrameRequest::Format::Default) ansi = isatty(STDOUT_FILENO);
-    const bool written = ansi ? writeAnsi() : writeRawCells(stdout);
+    bool written;
+    if (request.format == FrameRequest::Format::Png) written = writeScreenPng(stdout, std::max(1, request.scale));
+    else written = ansi ? writeAnsi() : writeRawCells(stdout);
     if (std::fflush(stdout) != 0 || !written) {
         std::perror("murl13-tool frame: write");
         return 1;

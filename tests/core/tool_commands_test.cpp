@@ -18,31 +18,11 @@
 
 #include "art/images.h"
 #include "fake_platform.h"
+#include "tool_process.h"
 #include "runtime/frame_loop.h"
 #include "runtime/overlays.h"
 
 namespace {
-
-std::string toolPath()
-{
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    const std::string path(self, size_t(length > 0 ? length : 0));
-    return path.substr(0, path.rfind('/') + 1) + "murl13-tool";
-}
-
-// Runs `murl13-tool COMMAND ARGS`; `redirect` picks the stream kept. Returns
-// the exit status and the kept stream.
-std::pair<int, std::string> tool(const std::string& command, const std::string& args,
-                                 const char* redirect = "2>/dev/null")
-{
-    FILE* pipe = popen(("'" + toolPath() + "' " + command + " " + args + " " + redirect).c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    for (size_t got; pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
-    const int status = pipe ? pclose(pipe) : -1;
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
 
 std::pair<int, std::string> art(const std::string& args, const char* redirect = "2>/dev/null")
 {
@@ -114,7 +94,7 @@ TEST(FrameCommand, RawIsTheLoopsCellsLittleEndianAndBadValuesAreRefused)
     }
     // Offsets and pulses that would put a logo outside the screen, and values that are no numbers.
     for (const char* bad : {"--overlay-x 38", "--overlay-y -1", "--accent 3.01", "--beat-pulse -0.5", "--beats -1",
-                            "--time nan", "--camera 1,2", "--format png", "--order", "--bogus 1"}) {
+                            "--time nan", "--camera 1,2", "--format bmp", "--order", "--bogus 1"}) {
         EXPECT_EQ(tool("frame", bad), std::make_pair(2, std::string())) << bad;
     }
 }

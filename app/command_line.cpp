@@ -1,0 +1,92 @@
+#include "app/command_line.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+namespace app {
+
+namespace {
+
+// The whole text must be an integer within [lowest, highest].
+bool parseInteger(const char* text, long lowest, long highest, int& out)
+{
+    if (text == nullptr || *text == '\0') return false;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (*end != '\0' || errno == ERANGE || value < lowest || value > highest) return false;
+    out = int(value);
+    return true;
+}
+
+}  // namespace
+
+ParseOutcome parseDemoArguments(int argc, const char* const* argv, DemoOptions& options, std::FILE* errors)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) return ParseOutcome::Help;
+        if (std::strcmp(arg, "--window") == 0) {
+            options.window = true;
+        } else if (std::strcmp(arg, "--fullscreen") == 0) {
+            options.window = options.fullscreen = true;
+        } else if (std::strcmp(arg, "--scale") == 0) {
+            if (!parseInteger(value, 1, 8, options.scale)) {
+                std::fprintf(errors, "murl13: --scale takes a whole number from 1 to 8\n");
+                return ParseOutcome::BadUsage;
+            }
+            options.window = true;
+            ++i;
+        } else if (std::strcmp(arg, "--fps") == 0) {
+            if (!parseInteger(value, 0, 1000, options.fps)) {
+                std::fprintf(errors, "murl13: --fps takes a whole number from 0 to 1000\n");
+                return ParseOutcome::BadUsage;
+            }
+            ++i;
+        } else {
+            std::fprintf(errors, "murl13: unknown argument '%s'\n", arg);
+            return ParseOutcome::BadUsage;
+        }
+    }
+    return ParseOutcome::Run;
+}
+
+HostChoice chooseHost(const DemoOptions& options, bool stdoutIsTerminal, bool displayAvailable)
+{
+    if (options.window) return HostChoice::Window;
+    if (stdoutIsTerminal) return HostChoice::Terminal;
+    return displayAvailable ? HostChoice::Window : HostChoice::Refuse;
+}
+
+bool displayNamed()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+
+void printDemoUsage(std::FILE* out)
+{
+    std::fputs("usage: murl13 [--fps N]\n"
+               "       murl13 --window [--scale N] [--fullscreen] [--fps N]\n"
+               "\n"
+               "Plays the demo in this terminal (80 by 50 cells), or in a window with\n"
+               "the VGA font and palette. Escape ends it.\n"
+               "\n"
+               "  --window      show the demo in a desktop window; chosen by itself when\n"
+               "                stdout is not a terminal and a display is available\n"
+               "  --scale N     window pixels per console pixel, 1 to 8 (default: the\n"
+               "                largest of 1 to 4 that fits the desktop); implies --window\n"
+               "  --fullscreen  start in full screen (F11 or Alt+Enter toggles); implies --window\n"
+               "  --fps N       frames per second, 0 to 1000 (default 60); 0 draws frames\n"
+               "                back to back\n"
+               "  --help        this text\n",
+               out);
+}
+
+}  // namespace app

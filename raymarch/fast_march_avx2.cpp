@@ -1,9 +1,8 @@
-// The fast ray marcher with four rays in one AVX2 register: every scene
-// formula instantiated on FloatLanes (lanes_avx2.h), one step of all four
-// rays at a time, and a lane whose ray ends taking the next column. A hit's
-// three normal samples are taken together in the lanes of one evaluation;
-// starting a ray and the rest of the shading stay with one ray at a time
-// (fast_march.cpp). This
+// The fast ray marcher with rays in AVX2 registers, four to a register: every
+// scene formula instantiated on FloatLanes (lanes_avx2.h), one step of all
+// the lanes at a time, and a lane whose ray ends taking the next column. A hit's
+// three normal samples are three more steps of its lane; starting a ray and
+// the rest of the shading stay with one ray at a time (fast_march.cpp). This
 // file alone is compiled with -mavx2 and runs only where the processor has
 // it; the cells are the scalar marcher's, bit for bit.
 #if defined(__x86_64__) || defined(__i386__)
@@ -79,39 +78,38 @@ using LaneScene = FloatLanes (*)(LaneContext&, FloatLanes, FloatLanes, FloatLane
 
 FloatLanes noScene(LaneContext&, FloatLanes, FloatLanes, FloatLanes) { return FloatLanes{}; }
 
-// The rays in flight: their points and directions, one array per component
-// so that each loads as lanes, and the cells they draw.
+// The rays in flight, one array per component so that each loads as lanes.
+// A lane either marches (its evaluated point is its march point) or, after a
+// hit, takes the normal's three samples on its next three steps, as
+// normalSamples takes them, with samplePoint still the march point.
 struct LaneRays {
-    LaneArray px, py, pz, dx, dy, dz;
+    LaneArray px, py, pz;  // the march point, samplePoint
+    LaneArray dx, dy, dz;  // the direction
+    LaneArray ex, ey, ez;  // the point evaluated on this step
+    int normalSample[LANE_COUNT];  // -1 while marching, else the sample taken: 0 x, 1 y, 2 z
+    float samples[LANE_COUNT][3];
+    Vector3 shaded[LANE_COUNT];  // the hit's shaded point
+    float travelled[LANE_COUNT];
     CharInfo* out[LANE_COUNT];
     bool live[LANE_COUNT];
+
+    void evaluateAt(int i, double x, double y, double z) { ex.v[i] = x, ey.v[i] = y, ez.v[i] = z; }
+    // The next sample of the normal at the shaded point.
+    void evaluateNormalSample(int i)
+    {
+        const Vector3 s = shaded[i];
+        const int k = normalSample[i];
+        evaluateAt(i, k == 0 ? normalSampleAt(s.x) : s.x, k == 1 ? normalSampleAt(s.y) : s.y,
+                   k == 2 ? normalSampleAt(s.z) : s.z);
+    }
 };
 
 FloatLanes floatLanes(const LaneArray& a) { return fromArray<FloatLanes>(a); }
 FloatLanes floatLanes(float v) { return narrow(lanes(v)); }
 
-// The cell of a hit shaded at p, the march having sampled `sampled` last:
-// the normal's samples at p + h in x, in y and in z are lanes 0, 1 and 2 of
-// one evaluation (the other lanes repeat lane 2), as normalSamples takes
-// them.
-template <LaneScene scene>
-CharInfo shadeLaneHit(const MarchFrame& frame, LaneContext& context, Vector3 sampled, Vector3 p, float travelled)
-{
-    LaneArray x, y, z;
-    for (int i = 0; i < LANE_COUNT; ++i) {
-        x.v[i] = i == 0 ? normalSampleAt(p.x) : p.x;
-        y.v[i] = i == 1 ? normalSampleAt(p.y) : p.y;
-        z.v[i] = i >= 2 ? normalSampleAt(p.z) : p.z;
-    }
-    context.samplePoint = {floatLanes(sampled.x), floatLanes(sampled.y), floatLanes(sampled.z)};
-    context.material = 0;
-    const LaneArray g = toArray(scene(context, floatLanes(x), floatLanes(y), floatLanes(z)));
-    const Vector3 samples = {float(g.v[0]), float(g.v[1]), float(g.v[2])};
-    return shadeCellOfRay(frame, travelled, p, samples, context.material >> 2 & 1);
-}
-
-// The cells of row y from firstColumn up to endColumn, four rays at a time,
-// each step of a ray as stepRay takes it (ray_steps.h).
+// The cells of row y from firstColumn up to endColumn, LANE_COUNT rays at a
+// time, each step of a ray as stepRay takes it (ray_steps.h) and a hit
+// shaded as shadeHit shades it.
 // Flattened: the scene and everything it calls inlined, so that lanes stay
 // in registers rather than being passed through memory.
 template <LaneScene scene>
@@ -127,6 +125,8 @@ template <LaneScene scene>
         rays.out[i] = &screenBuffer[y * SCREEN_COLUMNS + nextColumn++];
         rays.px.v[i] = ray.p.x, rays.py.v[i] = ray.p.y, rays.pz.v[i] = ray.p.z;
         rays.dx.v[i] = ray.dir.x, rays.dy.v[i] = ray.dir.y, rays.dz.v[i] = ray.dir.z;
+        rays.evaluateAt(i, ray.p.x, ray.p.y, ray.p.z);
+        rays.normalSample[i] = -1;
         return true;
     };
     int live = 0;
@@ -139,24 +139,40 @@ template <LaneScene scene>
         const LanePoint p = {floatLanes(rays.px), floatLanes(rays.py), floatLanes(rays.pz)};
         const LanePoint dir = {floatLanes(rays.dx), floatLanes(rays.dy), floatLanes(rays.dz)};
         context.samplePoint = p;
-        const FloatLanes d = scene(context, p.x, p.y, p.z);
+        context.material = 0;
+        const FloatLanes d = scene(context, floatLanes(rays.ex), floatLanes(rays.ey), floatLanes(rays.ez));
+        // For the marching lanes (for the others these go unused):
         const FloatLanes travelled = travelledFrom(p, frame.reference);
         const LanePoint next = advance(p, d, dir);
         const int hit = bitsOf(d < hitDistance);
         // Written so that a NaN distance ends the ray, as in stepRay.
         const int within = bitsOf(travelled < viewDistance);
         const int stuck = bitsOf((next.x == p.x) & (next.y == p.y) & (next.z == p.z));
-        const LaneArray ts = toArray(travelled);
+        const LaneArray ds = toArray(d), ts = toArray(travelled);
         const LaneArray nx = toArray(next.x), ny = toArray(next.y), nz = toArray(next.z);
         for (int i = 0; i < LANE_COUNT; ++i) {
             if (!rays.live[i]) continue;
-            if (hit >> i & 1) {
+            int& sample = rays.normalSample[i];
+            if (sample >= 0) {
+                rays.samples[i][sample] = float(ds.v[i]);
+                if (sample < 2) {
+                    ++sample;
+                    rays.evaluateNormalSample(i);
+                    continue;
+                }
+                // hitMaterial as the last sample (z) leaves it.
+                const Vector3 g = {rays.samples[i][0], rays.samples[i][1], rays.samples[i][2]};
+                *rays.out[i] = shadeCellOfRay(frame, rays.travelled[i], rays.shaded[i], g, context.material >> i & 1);
+            } else if (hit >> i & 1) {
                 // The shaded point is one more step: the lane's next point.
-                const Vector3 sampled = {float(rays.px.v[i]), float(rays.py.v[i]), float(rays.pz.v[i])};
-                const Vector3 shaded = {float(nx.v[i]), float(ny.v[i]), float(nz.v[i])};
-                *rays.out[i] = shadeLaneHit<scene>(frame, context, sampled, shaded, float(ts.v[i]));
+                rays.shaded[i] = {float(nx.v[i]), float(ny.v[i]), float(nz.v[i])};
+                rays.travelled[i] = float(ts.v[i]);
+                sample = 0;
+                rays.evaluateNormalSample(i);
+                continue;
             } else if (!escapeHeld() && (within & ~stuck) >> i & 1) {
                 rays.px.v[i] = nx.v[i], rays.py.v[i] = ny.v[i], rays.pz.v[i] = nz.v[i];
+                rays.evaluateAt(i, nx.v[i], ny.v[i], nz.v[i]);
                 continue;
             }
             if (!begin(i)) --live;

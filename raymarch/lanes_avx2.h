@@ -109,6 +109,21 @@ inline DoubleLanes absOf(DoubleLanes v)
 {
     return byGroup<DoubleLanes>([&](size_t g) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v.v[g]); });
 }
+// Whether a and b round to the same float, compared as floats.
+struct FloatMask {
+    __m128 v[GROUPS];
+};
+inline FloatMask sameFloat(DoubleLanes a, DoubleLanes b)
+{
+    return byGroup<FloatMask>(
+        [&](size_t g) { return _mm_cmpeq_ps(_mm256_cvtpd_ps(a.v[g]), _mm256_cvtpd_ps(b.v[g])); });
+}
+inline int bitsOf(FloatMask m)
+{
+    int bits = 0;
+    for (int g = 0; g < GROUPS; ++g) bits |= _mm_movemask_ps(m.v[g]) << 4 * g;
+    return bits;
+}
 inline DoubleLanes sqrtOf(DoubleLanes v) { return byGroup<DoubleLanes>([&](size_t g) { return _mm256_sqrt_pd(v.v[g]); }); }
 inline DoubleLanes truncOf(DoubleLanes v)
 {
@@ -268,7 +283,7 @@ inline FloatLanes wobbleLanes(FloatLanes x, double t, double beat, Fallback fall
         rods::wobbleSum(sineOfQuadrantLanes(terms.argA, 0).value, sineOfQuadrantLanes(terms.argB, 0).value,
                         sineOfQuadrantLanes(terms.argG, 1).value, terms.gain);
     const double margin = rods::WOBBLE_MARGIN + std::fabs(terms.gain) * rods::WOBBLE_MARGIN_PER_GAIN;
-    good &= bitsOf(narrow(w - margin) == narrow(w + margin));
+    good &= bitsOf(sameFloat(w - margin, w + margin));
     return recomputeLanes(narrow(w), x, good, [&](double v) { return double(fallback(float(v))); });
 }
 

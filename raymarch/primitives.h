@@ -28,6 +28,8 @@ inline float narrow(double v) { return float(v); }
 inline double absOf(double v) { return std::fabs(v); }
 inline double sqrtOf(double v) { return std::sqrt(v); }
 inline double truncOf(double v) { return std::trunc(v); }
+// Whether a and b round to the same float.
+inline bool sameFloat(double a, double b) { return float(a) == float(b); }
 template <class T>
 inline T pick(bool condition, T a, T b)
 {

@@ -151,7 +151,7 @@ template <class D>
 inline auto roundsSafely(D d, D k)
 {
     const D margin = absOf(d) * 0x1p-47 + absOf(k) * 0x1p-81;
-    return narrow(d - margin) == narrow(d + margin);
+    return sameFloat(d - margin, d + margin);
 }
 inline bool roundSafely(double d, double k, float& out)
 {

@@ -16,82 +16,92 @@
 
 namespace {
 
-using LanePoint = Point3<FloatLanes>;
-
 // Scene 2's last turn for one angle, keyed by the lanes' arguments' bits, as
 // the scalar memo is (cell_context.h); it serves while all of them repeat.
+template <int G>
 struct LaneSpinMemo {
     bool valid;
-    FloatLanes argument;
-    TurnOf<DoubleLanes> turn;
+    FloatLanes<G> argument;
+    TurnOf<DoubleLanes<G>> turn;
 };
 
-int sameBits(FloatLanes a, FloatLanes b)
+template <int G>
+int sameBits(FloatLanes<G> a, FloatLanes<G> b)
 {
-    const LaneMask same = byGroup<LaneMask>([&](size_t g) {
+    const LaneMask<G> same = byGroup<LaneMask<G>>([&](size_t g) {
         return _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_castpd_si256(a.v[g]), _mm256_castpd_si256(b.v[g])));
     });
     return bitsOf(same);
 }
 
+template <int G>
 struct LaneContext {
-    LanePoint samplePoint;
-    LaneSpinMemo spin[3];
+    Point3<FloatLanes<G>> samplePoint;
+    LaneSpinMemo<G> spin[3];
     int material;  // scene 4's hitMaterial of each lane, a bit per lane
 };
 
+template <int G>
 struct LanePath {
-    using Context = LaneContext;
+    using Context = LaneContext<G>;
+    using F = FloatLanes<G>;
 
-    static FloatLanes fold(FloatLanes v, double period, double offset = FOLD_OFFSET)
+    static F fold(F v, double period, double offset = FOLD_OFFSET)
     {
-        const FloatLanes shifted = narrow(widen(v) + offset);
-        const FloatLanes remainder = narrow(laneRemainder(widen(shifted), period));
+        const F shifted = narrow(widen(v) + offset);
+        const F remainder = narrow(laneRemainder(widen(shifted), period));
         return narrow(widen(remainder) - period / 2.0);
     }
 
-    static FoldPair<FloatLanes> foldTwice(FloatLanes v, double outer, double inner, double offset)
+    static FoldPair<F> foldTwice(F v, double outer, double inner, double offset)
     {
-        const FloatLanes shifted = narrow(widen(v) + offset);
+        const F shifted = narrow(widen(v) + offset);
         return foldsOfRemainder(widen(narrow(laneRemainder(widen(shifted), outer))), outer, inner);
     }
 
-    static TurnOf<DoubleLanes> spinTurn(LaneContext& context, int axis, FloatLanes argument, double amplitude)
+    static TurnOf<DoubleLanes<G>> spinTurn(Context& context, int axis, F argument, double amplitude)
     {
-        LaneSpinMemo& memo = context.spin[axis];
-        if (memo.valid && sameBits(argument, memo.argument) == ALL_LANES) return memo.turn;
-        const FloatLanes angle = narrow(widen(sinLanes(argument)) * amplitude);
-        const SinCosLanes turn = sinCosLanes(angle);
+        LaneSpinMemo<G>& memo = context.spin[axis];
+        if (memo.valid && sameBits(argument, memo.argument) == allLanes<G>) return memo.turn;
+        const F angle = narrow(widen(sinLanes(argument)) * amplitude);
+        const SinCosLanes<G> turn = sinCosLanes(angle);
         memo = {true, argument, {widen(turn.c), widen(turn.s)}};
         return memo.turn;
     }
 
-    static FloatLanes wobble(LaneContext&, FloatLanes x, double t, double beat)
+    static F wobble(Context&, F x, double t, double beat)
     {
         return wobbleLanes(x, t, beat, [t, beat](float one) { return wobbleOfOneRay(one, t, beat); });
     }
 
-    static void markMaterial(LaneContext& context, LaneMask nearAxis) { context.material = bitsOf(nearAxis); }
+    static void markMaterial(Context& context, LaneMask<G> nearAxis) { context.material = bitsOf(nearAxis); }
 };
 
-using LaneScene = FloatLanes (*)(LaneContext&, FloatLanes, FloatLanes, FloatLanes);
+template <int G>
+using LaneScene = FloatLanes<G> (*)(LaneContext<G>&, FloatLanes<G>, FloatLanes<G>, FloatLanes<G>);
 
-FloatLanes noScene(LaneContext&, FloatLanes, FloatLanes, FloatLanes) { return FloatLanes{}; }
+template <int G>
+FloatLanes<G> noScene(LaneContext<G>&, FloatLanes<G>, FloatLanes<G>, FloatLanes<G>)
+{
+    return FloatLanes<G>{};
+}
 
 // The rays in flight, one array per component so that each loads as lanes.
 // A lane either marches (its evaluated point is its march point) or, after a
 // hit, takes the normal's three samples on its next three steps, as
 // normalSamples takes them, with samplePoint still the march point.
+template <int G>
 struct LaneRays {
-    LaneArray px, py, pz;  // the march point, samplePoint
-    LaneArray dx, dy, dz;  // the direction
-    LaneArray ex, ey, ez;  // the point evaluated on this step
-    int normalSample[LANE_COUNT];  // -1 while marching, else the sample taken: 0 x, 1 y, 2 z
-    float samples[LANE_COUNT][3];
-    Vector3 shaded[LANE_COUNT];  // the hit's shaded point
-    float travelled[LANE_COUNT];
-    CharInfo* out[LANE_COUNT];
-    bool live[LANE_COUNT];
+    static constexpr int count = 4 * G;
+    LaneArray<G> px, py, pz;  // the march point, samplePoint
+    LaneArray<G> dx, dy, dz;  // the direction
+    LaneArray<G> ex, ey, ez;  // the point evaluated on this step
+    int normalSample[count];  // -1 while marching, else the sample taken: 0 x, 1 y, 2 z
+    float samples[count][3];
+    Vector3 shaded[count];  // the hit's shaded point
+    float travelled[count];
+    CharInfo* out[count];
+    bool live[count];
 
     void evaluateAt(int i, double x, double y, double z) { ex.v[i] = x, ey.v[i] = y, ez.v[i] = z; }
     // The next sample of the normal at the shaded point.
@@ -104,18 +114,26 @@ struct LaneRays {
     }
 };
 
-FloatLanes floatLanes(const LaneArray& a) { return fromArray<FloatLanes>(a); }
-FloatLanes floatLanes(float v) { return narrow(lanes(v)); }
+template <int G>
+FloatLanes<G> floatLanes(const LaneArray<G>& a)
+{
+    return fromArray<FloatLanes<G>>(a);
+}
+template <int G>
+FloatLanes<G> floatLanes(float v)
+{
+    return narrow(lanes<G>(v));
+}
 
-// The cells of row y from firstColumn up to endColumn, LANE_COUNT rays at a
-// time, each step of a ray as stepRay takes it (ray_steps.h) and a hit
-// shaded as shadeHit shades it.
+// The cells of row y from firstColumn up to endColumn, 4 G rays at a time,
+// each step of a ray as stepRay takes it (ray_steps.h) and a hit shaded as
+// shadeHit shades it.
 // Flattened: the scene and everything it calls inlined, so that lanes stay
 // in registers rather than being passed through memory.
-template <LaneScene scene>
+template <int G, LaneScene<G> scene>
 [[gnu::flatten]] void marchLanes(const MarchFrame& frame, int y, int firstColumn, int endColumn)
 {
-    LaneRays rays{};
+    LaneRays<G> rays{};
     int nextColumn = firstColumn;
     // Lane i takes the next column, if any is left.
     auto begin = [&](int i) {
@@ -130,27 +148,27 @@ template <LaneScene scene>
         return true;
     };
     int live = 0;
-    for (int i = 0; i < LANE_COUNT; ++i) live += begin(i);
+    for (int i = 0; i < rays.count; ++i) live += begin(i);
 
-    LaneContext context{};
-    const FloatLanes hitDistance = floatLanes(HIT_DISTANCE);
-    const FloatLanes viewDistance = floatLanes(frame.viewDistance);
+    LaneContext<G> context{};
+    const FloatLanes<G> hitDistance = floatLanes<G>(HIT_DISTANCE);
+    const FloatLanes<G> viewDistance = floatLanes<G>(frame.viewDistance);
     while (live > 0) {
-        const LanePoint p = {floatLanes(rays.px), floatLanes(rays.py), floatLanes(rays.pz)};
-        const LanePoint dir = {floatLanes(rays.dx), floatLanes(rays.dy), floatLanes(rays.dz)};
+        const Point3<FloatLanes<G>> p = {floatLanes(rays.px), floatLanes(rays.py), floatLanes(rays.pz)};
+        const Point3<FloatLanes<G>> dir = {floatLanes(rays.dx), floatLanes(rays.dy), floatLanes(rays.dz)};
         context.samplePoint = p;
         context.material = 0;
-        const FloatLanes d = scene(context, floatLanes(rays.ex), floatLanes(rays.ey), floatLanes(rays.ez));
+        const FloatLanes<G> d = scene(context, floatLanes(rays.ex), floatLanes(rays.ey), floatLanes(rays.ez));
         // For the marching lanes (for the others these go unused):
-        const FloatLanes travelled = travelledFrom(p, frame.reference);
-        const LanePoint next = advance(p, d, dir);
+        const FloatLanes<G> travelled = travelledFrom(p, frame.reference);
+        const Point3<FloatLanes<G>> next = advance(p, d, dir);
         const int hit = bitsOf(d < hitDistance);
         // Written so that a NaN distance ends the ray, as in stepRay.
         const int within = bitsOf(travelled < viewDistance);
         const int stuck = bitsOf((next.x == p.x) & (next.y == p.y) & (next.z == p.z));
-        const LaneArray ds = toArray(d), ts = toArray(travelled);
-        const LaneArray nx = toArray(next.x), ny = toArray(next.y), nz = toArray(next.z);
-        for (int i = 0; i < LANE_COUNT; ++i) {
+        const LaneArray<G> ds = toArray(d), ts = toArray(travelled);
+        const LaneArray<G> nx = toArray(next.x), ny = toArray(next.y), nz = toArray(next.z);
+        for (int i = 0; i < rays.count; ++i) {
             if (!rays.live[i]) continue;
             int& sample = rays.normalSample[i];
             if (sample >= 0) {
@@ -180,31 +198,38 @@ template <LaneScene scene>
     }
 }
 
+// How many registers of four rays a scene marches with: enough sets of
+// independent steps to keep the processor busy, few enough to stay in its
+// sixteen vector registers. Scene 2's long chains of dependent sines pay
+// for a third register; the others do best with two.
+constexpr int SET = 2;
+constexpr int SPIN_SET = 3;
+
 // Applies lanesOf to count inputs, a full set of lanes at a time (the last
 // set padded with the first input).
 template <class Lanes>
 void overLanes(const float* in, int count, Lanes lanesOf)
 {
-    for (int first = 0; first < count; first += LANE_COUNT) {
-        LaneArray x;
-        for (int i = 0; i < LANE_COUNT; ++i) x.v[i] = in[first + i < count ? first + i : 0];
+    for (int first = 0; first < count; first += 4 * SET) {
+        LaneArray<SET> x;
+        for (int i = 0; i < 4 * SET; ++i) x.v[i] = in[first + i < count ? first + i : 0];
         lanesOf(first, floatLanes(x));
     }
 }
 
 // Stores the lanes of v from out[first] on, those below count.
-void storeLanes(FloatLanes v, float* out, int first, int count)
+void storeLanes(FloatLanes<SET> v, float* out, int first, int count)
 {
-    const LaneArray a = toArray(v);
-    for (int i = 0; i < LANE_COUNT && first + i < count; ++i) out[first + i] = float(a.v[i]);
+    const LaneArray<SET> a = toArray(v);
+    for (int i = 0; i < 4 * SET && first + i < count; ++i) out[first + i] = float(a.v[i]);
 }
 
 }  // namespace
 
 void sinCosByLanes(const float* x, int count, float* sines, float* cosines, float* sinesAlone)
 {
-    overLanes(x, count, [&](int first, FloatLanes v) {
-        const SinCosLanes both = sinCosLanes(v);
+    overLanes(x, count, [&](int first, FloatLanes<SET> v) {
+        const SinCosLanes<SET> both = sinCosLanes(v);
         storeLanes(both.s, sines, first, count);
         storeLanes(both.c, cosines, first, count);
         storeLanes(sinLanes(v), sinesAlone, first, count);
@@ -213,7 +238,7 @@ void sinCosByLanes(const float* x, int count, float* sines, float* cosines, floa
 
 void wobbleByLanes(const float* x, int count, double t, double beat, float* out)
 {
-    overLanes(x, count, [&](int first, FloatLanes v) {
+    overLanes(x, count, [&](int first, FloatLanes<SET> v) {
         storeLanes(wobbleLanes(v, t, beat, [t, beat](float one) { return wobbleOfOneRay(one, t, beat); }), out,
                    first, count);
     });
@@ -222,13 +247,13 @@ void wobbleByLanes(const float* x, int count, double t, double beat, float* out)
 void marchSpanLanes(const MarchFrame& frame, int y, int firstColumn, int endColumn)
 {
     switch (frame.effectId) {
-    case 1: marchLanes<foam::scene1<LanePath, FloatLanes>>(frame, y, firstColumn, endColumn); break;
-    case 2: marchLanes<cubes::scene2<LanePath, FloatLanes>>(frame, y, firstColumn, endColumn); break;
-    case 3: marchLanes<foam::scene3<LanePath, FloatLanes>>(frame, y, firstColumn, endColumn); break;
-    case 4: marchLanes<rods::scene4<LanePath, FloatLanes>>(frame, y, firstColumn, endColumn); break;
-    case 5: marchLanes<rods::scene5<LanePath, FloatLanes>>(frame, y, firstColumn, endColumn); break;
-    case 6: marchLanes<channels::scene6<LanePath, FloatLanes>>(frame, y, firstColumn, endColumn); break;
-    default: marchLanes<noScene>(frame, y, firstColumn, endColumn); break;
+    case 1: marchLanes<SET, foam::scene1<LanePath<SET>>>(frame, y, firstColumn, endColumn); break;
+    case 2: marchLanes<SPIN_SET, cubes::scene2<LanePath<SPIN_SET>>>(frame, y, firstColumn, endColumn); break;
+    case 3: marchLanes<SET, foam::scene3<LanePath<SET>>>(frame, y, firstColumn, endColumn); break;
+    case 4: marchLanes<SET, rods::scene4<LanePath<SET>>>(frame, y, firstColumn, endColumn); break;
+    case 5: marchLanes<SET, rods::scene5<LanePath<SET>>>(frame, y, firstColumn, endColumn); break;
+    case 6: marchLanes<SET, channels::scene6<LanePath<SET>>>(frame, y, firstColumn, endColumn); break;
+    default: marchLanes<SET, noScene<SET>>(frame, y, firstColumn, endColumn); break;
     }
 }
 

@@ -159,6 +159,8 @@ inline LaneMask<G> operator&(LaneMask<G> a, LaneMask<G> b)
 {
     return byGroup<LaneMask<G>>([&](size_t g) { return _mm256_and_pd(a.v[g], b.v[g]); });
 }
+template <int G>
+inline LaneMask<G> both(LaneMask<G> a, LaneMask<G> b) { return a & b; }
 
 template <int G>
 inline DoubleLanes<G> widen(FloatLanes<G> v)

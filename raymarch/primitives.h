@@ -30,6 +30,7 @@ inline double sqrtOf(double v) { return std::sqrt(v); }
 inline double truncOf(double v) { return std::trunc(v); }
 // Whether a and b round to the same float.
 inline bool sameFloat(double a, double b) { return float(a) == float(b); }
+inline bool both(bool a, bool b) { return a && b; }
 template <class T>
 inline T pick(bool condition, T a, T b)
 {

@@ -45,8 +45,8 @@ inline F scene4(typename Path::Context& context, F x, F y, F z)
     const F outer = -cylinderX(x, gridY, gridZ, WALL_RADIUS, wallGrowth);
 
     // Colouring depends only on where the point sits in its rod cell.
-    Path::markMaterial(context, (absOf(widen(gridY)) < double(MATERIAL_HALF_WIDTH)) &
-                                    (absOf(widen(gridZ)) < double(MATERIAL_HALF_WIDTH)));
+    Path::markMaterial(context, both(absOf(widen(gridY)) < double(MATERIAL_HALF_WIDTH),
+                                     absOf(widen(gridZ)) < double(MATERIAL_HALF_WIDTH)));
 
     const F solid = pick(inner <= outer, inner, outer);
     const F holes = -sphereDistance(qx, qy, qz, ROD_HOLE_RADIUS);

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 
 #include "raymarch/primitives.h"
@@ -128,14 +129,19 @@ inline LaneMask<L::groups> compare(L a, L b)
 {
     return byGroup<LaneMask<L::groups>>([&](size_t g) { return _mm256_cmp_pd(a.v[g], b.v[g], predicate); });
 }
-template <int G>
-inline LaneMask<G> operator<(DoubleLanes<G> a, DoubleLanes<G> b) { return compare<_CMP_LT_OQ>(a, b); }
-template <int G>
-inline LaneMask<G> operator<=(DoubleLanes<G> a, DoubleLanes<G> b) { return compare<_CMP_LE_OQ>(a, b); }
-template <int G>
-inline LaneMask<G> operator>(DoubleLanes<G> a, DoubleLanes<G> b) { return compare<_CMP_GT_OQ>(a, b); }
-template <int G>
-inline LaneMask<G> operator>=(DoubleLanes<G> a, DoubleLanes<G> b) { return compare<_CMP_GE_OQ>(a, b); }
+// Lanes of values, doubles or floats.
+template <class L>
+concept ValueLanes = std::is_same_v<L, DoubleLanes<L::groups>> || std::is_same_v<L, FloatLanes<L::groups>>;
+template <ValueLanes L>
+inline LaneMask<L::groups> operator<(L a, L b) { return compare<_CMP_LT_OQ>(a, b); }
+template <ValueLanes L>
+inline LaneMask<L::groups> operator<=(L a, L b) { return compare<_CMP_LE_OQ>(a, b); }
+template <ValueLanes L>
+inline LaneMask<L::groups> operator>(L a, L b) { return compare<_CMP_GT_OQ>(a, b); }
+template <ValueLanes L>
+inline LaneMask<L::groups> operator>=(L a, L b) { return compare<_CMP_GE_OQ>(a, b); }
+template <ValueLanes L>
+inline LaneMask<L::groups> operator==(L a, L b) { return compare<_CMP_EQ_OQ>(a, b); }
 template <int G>
 inline LaneMask<G> operator<(DoubleLanes<G> a, double b) { return a < lanes<G>(b); }
 template <int G>
@@ -144,16 +150,6 @@ template <int G>
 inline LaneMask<G> operator>(DoubleLanes<G> a, double b) { return a > lanes<G>(b); }
 template <int G>
 inline LaneMask<G> operator>=(DoubleLanes<G> a, double b) { return a >= lanes<G>(b); }
-template <int G>
-inline LaneMask<G> operator<(FloatLanes<G> a, FloatLanes<G> b) { return compare<_CMP_LT_OQ>(a, b); }
-template <int G>
-inline LaneMask<G> operator<=(FloatLanes<G> a, FloatLanes<G> b) { return compare<_CMP_LE_OQ>(a, b); }
-template <int G>
-inline LaneMask<G> operator>(FloatLanes<G> a, FloatLanes<G> b) { return compare<_CMP_GT_OQ>(a, b); }
-template <int G>
-inline LaneMask<G> operator>=(FloatLanes<G> a, FloatLanes<G> b) { return compare<_CMP_GE_OQ>(a, b); }
-template <int G>
-inline LaneMask<G> operator==(FloatLanes<G> a, FloatLanes<G> b) { return compare<_CMP_EQ_OQ>(a, b); }
 template <int G>
 inline LaneMask<G> operator&(LaneMask<G> a, LaneMask<G> b)
 {

@@ -2,6 +2,7 @@
 #define SDL_MAIN_HANDLED
 #include "music/sound_output.h"
 
+#include "music/fade_out.h"
 #include "music/tick_loop.h"
 
 #include <SDL.h>
@@ -18,6 +19,8 @@
 namespace music {
 
 constexpr int DEVICE_BUFFER_FRAMES = 1024;  // frames per pull of SDL's audio callback
+// Longest wait for the device to play the fade out (a few of its buffers).
+constexpr std::chrono::milliseconds FADE_OUT_WAIT_LIMIT{200};
 
 // A pacer that fell this far behind its clock (the machine was suspended, the
 // process stopped) starts afresh from now instead of rushing through the
@@ -40,6 +43,8 @@ struct SoundOutput {
     std::mutex mutex;
     std::condition_variable wake;      // signalled when stopping is set
     bool stopping;                     // guarded by mutex
+
+    FadeOut fade;                      // the device's, asked for when stopping
 };
 
 // Runs `open` with file descriptor 2 pointed at /dev/null. ALSA and the sound
@@ -102,6 +107,14 @@ static void fillDeviceBuffer(void* userData, Uint8* stream, int length)
     std::memset(out, 0, framesWanted * MIX_CHANNELS * sizeof(int16_t));
 }
 
+// The device's callback: the ticks, faded out once stopping has begun.
+static void fillFadingDeviceBuffer(void* userData, Uint8* stream, int length)
+{
+    fillDeviceBuffer(userData, stream, length);
+    applyFadeOut(static_cast<SoundOutput*>(userData)->fade, reinterpret_cast<int16_t*>(stream),
+                 length / static_cast<int>(MIX_CHANNELS * sizeof(int16_t)));
+}
+
 static SDL_AudioDeviceID openDevice(SoundOutput* output)
 {
     SDL_AudioSpec wanted;
@@ -110,7 +123,7 @@ static SDL_AudioDeviceID openDevice(SoundOutput* output)
     wanted.format = AUDIO_S16SYS;
     wanted.channels = MIX_CHANNELS;
     wanted.samples = DEVICE_BUFFER_FRAMES;
-    wanted.callback = fillDeviceBuffer;
+    wanted.callback = fillFadingDeviceBuffer;
     wanted.userdata = output;
     SDL_AudioSpec obtained;
     // No changes allowed: SDL converts to whatever the device takes.
@@ -165,6 +178,7 @@ void stopSoundOutput(SoundOutput* output)
 {
     if (output == nullptr) return;
     if (output->device != 0) {
+        fadeOutAndWait(output->fade, FADE_OUT_WAIT_LIMIT);
         // Closing waits for SDL's audio thread, so no callback is under way
         // or still to come once it returns.
         SDL_CloseAudioDevice(output->device);

@@ -33,7 +33,8 @@ SoundOutput* startSoundOutput(TickRenderer render, void* user);
 bool isSilentOutput(const SoundOutput* output);
 
 // Stops the device or the pacer and waits for it: once this returns the
-// renderer is not running and will not be called again. Accepts null.
+// renderer is not running and will not be called again. A device's sound
+// fades out first, over a few milliseconds. Accepts null.
 void stopSoundOutput(SoundOutput* output);
 
 }  // namespace music

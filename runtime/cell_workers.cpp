@@ -58,6 +58,8 @@ inline void relaxWhileSpinning()
 // Frames come back to back, and a sleeping thread can take tens of
 // microseconds to wake (longer on a virtual machine), a few percent of a frame.
 constexpr auto WATCH_FOR_NEXT_FRAME = std::chrono::microseconds(200);
+// Off when the host paces the frames: the next one is milliseconds away.
+std::atomic<bool> watchForFrames{true};
 
 // Workers that live from the first frame drawn with their count to the next
 // change of count or the end of the program. Half rows are claimed one at a
@@ -111,7 +113,7 @@ struct WorkerPool {
     bool awaitFrame(unsigned long long seen)
     {
         const auto until = std::chrono::steady_clock::now() + WATCH_FOR_NEXT_FRAME;
-        for (int round = 0;; ++round) {
+        for (int round = 0; watchForFrames.load(std::memory_order_relaxed); ++round) {
             if (stopping.load(std::memory_order_acquire)) return false;
             if (frame.load(std::memory_order_acquire) != seen) return true;
             if (round % 64 == 63 && std::chrono::steady_clock::now() >= until) break;
@@ -183,6 +185,8 @@ void renderCellsFast(int threads)
     }
     pool->draw(job, callerCells);
 }
+
+void setWorkersWatchForFrames(bool watch) { watchForFrames.store(watch); }
 
 int defaultCellThreads()
 {

@@ -9,3 +9,8 @@ void renderCellsFast(int threads);
 
 // One thread per core the machine reports, at least 1.
 int defaultCellThreads();
+
+// Whether a worker that has drawn its part watches for the next frame for a
+// moment before it sleeps (frames back to back, the default) or sleeps at once
+// (frames paced by the host).
+void setWorkersWatchForFrames(bool watch);

@@ -12,8 +12,8 @@ constexpr int SONG_SPEED = 6;             // ticks per row: a row is a sixteenth
 constexpr int STEPS_PER_BAR = 16;
 constexpr int BARS_PER_ORDER = 4;
 constexpr int ROWS_PER_ORDER = STEPS_PER_BAR * BARS_PER_ORDER;
-constexpr int FINAL_ORDER = 39;           // the last hit; the demo ends when it plays
-constexpr int FINAL_ROWS = 32;            // its ring-out
+constexpr int FINAL_ORDER = 39;           // the demo stops as it begins
+constexpr int FINAL_ROWS = 32;            // the final hit's ring-out
 constexpr int ORDER_COUNT = FINAL_ORDER + 1;
 
 xm::Module composeSong();

@@ -2,14 +2,17 @@
 // one sixteenth note to a row, written for the demo's timeline: a pad-and-
 // arpeggio intro under the plasma, a rise for the texture warp, grooves and
 // choruses whose sections turn where the scenes turn, a breakdown, a drum
-// break, a last chorus a tone higher and a final hit on order 39.
+// break, and a last chorus a tone higher whose final hit rings out before
+// order 39, the short tail where the demo stops.
 //
-// The score is data: one line per order (ORDER_PLAN) naming the chords, the
-// drum groove, the bass figure, the melody and the accents; the figures and
-// melodies are note strings below. The arranger turns it into rows on one
-// long grid and cuts the grid into patterns.
+// The score is data: one line per order (ORDER_PLAN) naming the chords, its
+// level, the drum groove, the bass figure, the melody and the accents; the
+// figures and melodies are note strings below. The arranger turns it into
+// rows on one long grid and cuts the grid into patterns.
 #include "song/compose.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <sstream>
@@ -59,6 +62,9 @@ const std::map<std::string, const char*> MELODIES = {
                 "G4 . . . . . . . C5 . . . E5 . . . | D5 . . . . . . . . . . . ^ . . ."},
     {"slowB",   "E5 . . . . . . . . . . . G5 . A5 . | A5 . . . . . . . F5 . . . E5 . . . |"
                 "E5 . . . . . . . D5 . . . C5 . . . | B4 . . . . . . . . . . . ^ . . ."},
+    // The last order: the hook's cadence and the final note, on the hit.
+    {"hookEnd", "F5 . . . . . E5 . F5 . . . A5 . C6 . | B5 . . . . . A5 . G5 . . . D5 . . . |"
+                "G#5 . . . . . B5 . E6 . . . D6 . B5 . | A5 . . . . . . . ^ . . . . . . ."},
     // Over F G A F#: the climb into the last chorus, a tone up.
     {"climb",   "A5 . . . . . . . C6 . . . A5 . . . | B5 . . . . . . . D6 . . . B5 . . . |"
                 "C#6 . . . . . . . E6 . . . C#6 . . . | A#5 . . . . . . . C#6 . . . . . . ."},
@@ -101,10 +107,15 @@ const std::map<std::string, const char*> BASS_FIGURES = {
 };
 
 // Arpeggio, one bar: digits climb the chord (0 root, 1 third, 2 fifth,
-// 3 root an octave up ...).
+// 3 root an octave up ...), "." rests. "fadein" is the cascade fading in,
+// "rise" the climb moving a step up each bar.
 const std::map<std::string, const char*> ARP_FIGURES = {
     {"cascade", "0123432101234321"},
+    {"fadein",  "0123432101234321"},
     {"broken",  "0214021402140214"},
+    {"eighths", "0.2.3.2.4.2.3.2."},
+    {"sparse",  "0..2..4...3..2.."},
+    {"rise",    "0.1.2.3.4.3.2.1."},
 };
 
 // Stabs, one bar: x a stab on the chord.
@@ -115,21 +126,24 @@ const std::map<std::string, const char*> STAB_FIGURES = {
 };
 
 // ---- The plan -------------------------------------------------------------
-// arp: a figure of ARP_FIGURES, or "soft" (cascade, quieter), "fadein"
-// (cascade fading in), "rise" (cascade climbing a step each bar).
-// ending: "fill" or "roll" on the last bar.
+// chords: one a bar; "F-G" splits a bar, F for its first half, G the second.
+// level: the section's dynamics, in per cent of the written volumes (a note
+// never goes above full volume).
+// ending: "fill" or "roll" on the last bar; "end" makes the last bar the
+// song's final hit, with everything released soon after.
 // accents at the order's start: C crash, H hit; R a riser over the last bar,
 // W over the last two.
 
 struct OrderPlan {
-    const char* chords;   // one chord a bar
+    const char* chords;
     int transpose;        // semitones
+    int level;
     const char* drums;
     const char* ending;
     const char* bass;
     const char* lead;     // melody, or "" for none
     const char* second;   // second lead voice: "echo", "harmony" or ""
-    const char* arp;
+    const char* arp;      // a figure of ARP_FIGURES, or "" for none
     bool pad;
     const char* accents;
     const char* stabs;
@@ -138,72 +152,77 @@ struct OrderPlan {
 constexpr int UP = 2;  // the last chorus is a tone higher
 
 const OrderPlan ORDER_PLAN[FINAL_ORDER] = {
-    //  chords        tr  drums     ending  bass       lead       second     arp        pad    accents stabs
+    //  chords          tr  lvl drums     ending  bass       lead       second     arp        pad    accents stabs
     // Intro under the plasma; the first logo lands with the hit of order 1.
-    {"Am F C G",    0,  "",       "",     "",        "",        "",        "fadein",  true,  "",     ""},         // 0
-    {"Am F C E",    0,  "intro",  "roll", "whole",   "",        "",        "soft",    true,  "CHR",  ""},         // 1
+    {"Am F C G",      0,  85,  "",       "",     "",        "",        "",        "fadein",  true,  "",     ""},         // 0
+    {"Am F C E",      0,  85,  "intro",  "roll", "whole",   "",        "",        "eighths", true,  "CHR",  ""},         // 1
     // The rise under the texture warp and logos.
-    {"Am F C G",    0,  "four",   "",     "offbeat", "",        "",        "cascade", true,  "C",    ""},         // 2
-    {"Am F C E",    0,  "four",   "roll", "offbeat", "",        "",        "cascade", true,  "R",    ""},         // 3
-    // Verse.
-    {"Am F C G",    0,  "drive",  "",     "offbeat", "themeA1", "echo",    "soft",    false, "CH",   ""},         // 4
-    {"Am F C E",    0,  "drive",  "fill", "offbeat", "themeA2", "echo",    "soft",    false, "",     ""},         // 5
-    {"Dm Am F E",   0,  "drive",  "fill", "rolling", "themeB",  "echo",    "cascade", true,  "C",    ""},         // 6
+    {"Am F C G",      0,  90,  "four",   "",     "offbeat", "",        "",        "cascade", true,  "C",    ""},         // 2
+    {"Am F C E",      0,  90,  "four",   "roll", "offbeat", "",        "",        "cascade", true,  "R",    ""},         // 3
+    // Verse: the arpeggio steps back for the theme.
+    {"Am F C G",      0,  95,  "drive",  "",     "offbeat", "themeA1", "echo",    "sparse",  false, "CH",   ""},         // 4
+    {"Am F C E",      0,  95,  "drive",  "fill", "offbeat", "themeA2", "echo",    "sparse",  false, "",     ""},         // 5
+    {"Dm Am F E",     0,  95,  "drive",  "fill", "rolling", "themeB",  "echo",    "eighths", true,  "C",    ""},         // 6
     // Second theme.
-    {"F G Em Am",   0,  "syncop", "",     "sync",    "themeC1", "echo",    "broken",  false, "C",    ""},         // 7
-    {"F G Em Am",   0,  "syncop", "",     "sync",    "themeC2", "echo",    "broken",  false, "",     ""},         // 8
-    {"F G Em Am",   0,  "syncop", "fill", "sync",    "themeC1", "harmony", "broken",  true,  "",     ""},         // 9
+    {"F G Em Am",     0,  95,  "syncop", "",     "sync",    "themeC1", "echo",    "",        false, "C",    ""},         // 7
+    {"F G Em Am",     0,  95,  "syncop", "",     "sync",    "themeC2", "echo",    "eighths", false, "",     ""},         // 8
+    {"F G Em Am",     0,  95,  "syncop", "fill", "sync",    "themeC1", "harmony", "eighths", true,  "",     ""},         // 9
     // Break before the chorus.
-    {"Am Am Am E",  0,  "break",  "roll", "offbeat", "",        "",        "cascade", true,  "CR",   "push"},     // 10
+    {"Am F-G Am E",   0,  95,  "break",  "roll", "offbeat", "",        "",        "cascade", true,  "CR",   "push"},     // 10
     // Chorus, twice through, the second time in thirds.
-    {"F G Em Am",   0,  "drive",  "",     "rolling", "hook1",   "echo",    "cascade", true,  "CH",   "offbeat"},  // 11
-    {"F G C E",     0,  "drive",  "",     "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 12
-    {"F G Em Am",   0,  "drive",  "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 13
-    {"F G C E",     0,  "drive",  "fill", "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 14
-    {"F G Em Am",   0,  "drive",  "",     "rolling", "hook1",   "harmony", "broken",  true,  "C",    "offbeat"},  // 15
-    {"F G C E",     0,  "drive",  "",     "rolling", "hook2",   "harmony", "broken",  true,  "",     "offbeat"},  // 16
-    {"F G Em Am",   0,  "drive",  "",     "rolling", "hook1",   "harmony", "broken",  true,  "C",    "offbeat"},  // 17
-    {"F G C E",     0,  "drive",  "roll", "rolling", "hook2",   "harmony", "broken",  true,  "R",    "offbeat"},  // 18
-    // Breakdown in half time, then the build.
-    {"Am F C G",    0,  "half",   "",     "half",    "",        "",        "soft",    true,  "C",    ""},         // 19
-    {"Am F C G",    0,  "half",   "",     "half",    "slowA",   "echo",    "soft",    true,  "",     ""},         // 20
-    {"Am F C G",    0,  "half",   "",     "half",    "slowB",   "echo",    "cascade", true,  "",     ""},         // 21
-    {"F G Am Am",   0,  "half",   "",     "half",    "",        "",        "rise",    true,  "",     ""},         // 22
-    {"F G E E",     0,  "four",   "roll", "offbeat", "",        "",        "rise",    true,  "W",    ""},         // 23
+    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "CH",   "offbeat"},  // 11
+    {"F G C E",       0,  90,  "drive",  "",     "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 12
+    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "C",    "offbeat"},  // 13
+    {"F G C E",       0,  90,  "drive",  "fill", "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 14
+    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 15
+    {"F G C E",       0,  90,  "drive",  "",     "rolling", "hook2",   "harmony", "eighths", true,  "",     "offbeat"},  // 16
+    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 17
+    {"F G C E",       0,  90,  "drive",  "roll", "rolling", "hook2",   "harmony", "eighths", true,  "R",    "offbeat"},  // 18
+    // Breakdown in half time, its chords held two bars, then the build.
+    {"Am Am F F",     0,  80,  "half",   "",     "half",    "",        "",        "",        true,  "C",    ""},         // 19
+    {"Am F C G",      0,  80,  "half",   "",     "half",    "slowA",   "echo",    "sparse",  true,  "",     ""},         // 20
+    {"Am F C G",      0,  85,  "half",   "",     "half",    "slowB",   "echo",    "eighths", true,  "",     ""},         // 21
+    {"F-G Am F-G E",  0,  90,  "half",   "",     "half",    "",        "",        "rise",    true,  "",     ""},         // 22
+    {"F G E E",       0,  95,  "four",   "roll", "offbeat", "",        "",        "rise",    true,  "W",    ""},         // 23
     // Drum break under the texture warp.
-    {"Am Am Am E",  0,  "break",  "fill", "offbeat", "",        "",        "",        false, "CH",   "push"},     // 24
+    {"Am Am Am E",    0,  100, "break",  "fill", "offbeat", "",        "",        "",        false, "CH",   "push"},     // 24
     // Verse and second theme again.
-    {"Am F C G",    0,  "drive",  "",     "offbeat", "themeA1", "echo",    "cascade", false, "C",    ""},         // 25
-    {"Am F C E",    0,  "drive",  "fill", "offbeat", "themeA2", "echo",    "cascade", false, "",     ""},         // 26
-    {"F G Em Am",   0,  "syncop", "",     "sync",    "themeC1", "harmony", "broken",  true,  "C",    ""},         // 27
-    {"F G Em Am",   0,  "syncop", "fill", "sync",    "themeC2", "harmony", "broken",  true,  "",     ""},         // 28
+    {"Am F C G",      0,  95,  "drive",  "",     "offbeat", "themeA1", "echo",    "sparse",  false, "C",    ""},         // 25
+    {"Am F C E",      0,  95,  "drive",  "fill", "offbeat", "themeA2", "echo",    "eighths", false, "",     ""},         // 26
+    {"F G Em Am",     0,  95,  "syncop", "",     "sync",    "themeC1", "harmony", "eighths", true,  "C",    ""},         // 27
+    {"F G Em Am",     0,  95,  "syncop", "fill", "sync",    "themeC2", "harmony", "eighths", true,  "",     ""},         // 28
     // The climb.
-    {"F G Em Am",   0,  "drive",  "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 29
-    {"F G A F#",    0,  "four",   "roll", "rolling", "climb",   "echo",    "rise",    true,  "W",    ""},         // 30
-    // Last chorus, a tone up.
-    {"F G Em Am",   UP, "final",  "",     "rolling", "hook1",   "echo",    "cascade", true,  "CH",   "offbeat"},  // 31
-    {"F G C E",     UP, "final",  "",     "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 32
-    {"F G Em Am",   UP, "final",  "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 33
-    {"F G C E",     UP, "final",  "fill", "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 34
-    {"F G Em Am",   UP, "final",  "",     "rolling", "hook1",   "harmony", "broken",  true,  "CH",   "offbeat"},  // 35
-    {"F G C E",     UP, "final",  "",     "rolling", "hook2",   "harmony", "broken",  true,  "",     "offbeat"},  // 36
-    {"F G Em Am",   UP, "final",  "",     "rolling", "hook1",   "harmony", "broken",  true,  "C",    "offbeat"},  // 37
-    {"F G C E",     UP, "final",  "roll", "rolling", "hook2",   "harmony", "broken",  true,  "R",    "offbeat"},  // 38
+    {"F G Em Am",     0,  110, "drive",  "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 29
+    {"F G A F#",      0,  110, "four",   "roll", "rolling", "climb",   "echo",    "rise",    true,  "W",    ""},         // 30
+    // Last chorus, a tone up, full and loud, ending on the final hit.
+    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "CH",   "offbeat"},  // 31
+    {"F G C E",       UP, 125, "final", "",     "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 32
+    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 33
+    {"F G C E",       UP, 125, "final", "fill", "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 34
+    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "CH",   "offbeat"},  // 35
+    {"F G C E",       UP, 125, "final", "",     "rolling", "hook2",   "harmony", "broken",  true,  "",     "offbeat"},  // 36
+    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "C",    "offbeat"},  // 37
+    {"F G E Am",      UP, 125, "final", "end",  "rolling", "hookEnd", "harmony", "broken",  true,  "",     "offbeat"},  // 38
 };
-// Order 39, the final hit, is written by finalHit(): B minor, everything at once.
-constexpr const char* FINAL_CHORD = "Am";
+// Order 39 is the ring-out that the demo cuts: a soft cymbal and silence.
 
 // ---- Levels (volume column, 0..64) ----------------------------------------
+// Written for full strength; each order's level scales them.
 
-constexpr int VOL_KICK = 54, VOL_KICK_GHOST = 32, VOL_KICK_INTRO = 40;
+constexpr int VOL_KICK = 48, VOL_KICK_GHOST = 28, VOL_KICK_INTRO = 36;
 constexpr int VOL_SNARE = 64, VOL_SNARE_GHOST = 22;
 constexpr int VOL_ROLL_START = 12, VOL_ROLL_END = 60;
-constexpr int VOL_HAT_SOFT = 20, VOL_HAT = 30, VOL_HAT_ACCENT = 40, VOL_OPEN_HAT = 26;
-constexpr int VOL_BASS = 40;
-constexpr int VOL_LEAD = 52, VOL_ECHO = 18, VOL_HARMONY = 32;
-constexpr int VOL_ARP = 16, VOL_ARP_ACCENT = 22, VOL_ARP_SOFT = 11, VOL_ARP_FADE_START = 3;
-constexpr int VOL_PAD = 18;
-constexpr int VOL_CRASH = 44, VOL_STAB = 36, VOL_HIT = 48;
+constexpr int VOL_HAT_SOFT = 34, VOL_HAT = 48, VOL_HAT_ACCENT = 62, VOL_OPEN_HAT = 42;
+constexpr int VOL_BASS = 30;
+// The lead leans on the first beat of a bar and gives less to notes off the beat.
+constexpr int VOL_LEAD_DOWNBEAT = 64, VOL_LEAD_BEAT = 58, VOL_LEAD_OFFBEAT = 52;
+constexpr int VOL_ECHO = 8, VOL_HARMONY = 13;
+// Pad and arpeggio step back while a melody sings and come forward without one.
+struct Backing { int arp, arpAccent, pad; };
+constexpr Backing UNDER_MELODY = {5, 7, 8}, ALONE = {9, 12, 10};
+constexpr int VOL_ARP_FADE_START = 2;
+constexpr int VOL_CRASH = 44, VOL_STAB = 20, VOL_HIT = 48;
+constexpr int VOL_RING_OUT_CRASH = 14;
 constexpr int VOL_RISER_START = 4, VOL_RISER_END = 30;
 
 constexpr uint8_t VIBRATO = 0x34;         // speed 3, depth 4
@@ -212,16 +231,18 @@ constexpr int ECHO_DELAY = 3;             // a dotted eighth
 constexpr uint8_t ECHO_PAN = 0x50;        // left of centre
 constexpr uint8_t RISER_SLIDE = 0x05;     // pitch slide a row, one bar's riser
 constexpr uint8_t RISER_SLIDE_LONG = 0x03;
+constexpr uint8_t PAD_GLIDE = 0x18;       // a pad voice slides to its next note in a few ticks
+constexpr int FINAL_RELEASE = 8;          // rows the final hit holds before everything lets go
 
 // ---- Pitch ----------------------------------------------------------------
 // Notes are MIDI numbers (middle C 60) until they go into a cell.
 
 constexpr int MIDI_OF_XM_C4 = 60;
-constexpr int BASS_LOW = 31;   // the bass root sits in G1 .. F#2
+constexpr int BASS_LOW = 36;   // the bass root sits in C2 .. B2, above the kick
 constexpr int ARP_LOW = 57;    // arpeggio root in A3 .. G#4
-constexpr int PAD_LOW = 55;    // pad tones in G3 .. F#4
+constexpr int PAD_LOW = 55;    // pad chords start in G3 .. F#4 ...
+constexpr int PAD_FLOOR = 50, PAD_CEILING = 71;  // ... and move by the nearest note within D3 .. B4
 constexpr int STAB_LOW = 55;
-constexpr int FINAL_LEAD_LOW = 76;  // the last note in E5 .. D#6
 constexpr int HIT_LOW = 52;
 
 uint8_t xmNote(int midi)
@@ -254,6 +275,7 @@ struct Chord {
     int root;  // pitch class
     bool minor;
     int tone(int i) const { return root + (i == 0 ? 0 : i == 1 ? (minor ? 3 : 4) : 7); }
+    bool operator==(const Chord&) const = default;
 };
 
 Chord parseChord(const std::string& name, int transpose)
@@ -274,6 +296,26 @@ std::vector<std::string> words(const std::string& text)
     return out;
 }
 
+// An order's harmony by half bars.
+struct Harmony {
+    Chord halves[BARS_PER_ORDER * 2];
+    const Chord& at(int bar, int step) const { return halves[bar * 2 + (step >= STEPS_PER_BAR / 2)]; }
+};
+
+Harmony parseHarmony(const char* chords, int transpose)
+{
+    std::vector<std::string> bars = words(chords);
+    if (bars.size() != size_t(BARS_PER_ORDER)) throw std::logic_error("an order needs four bars of chords");
+    Harmony h;
+    for (int b = 0; b < BARS_PER_ORDER; ++b) {
+        const std::string& bar = bars[size_t(b)];
+        size_t split = bar.find('-');
+        h.halves[b * 2] = parseChord(bar.substr(0, split), transpose);
+        h.halves[b * 2 + 1] = split == std::string::npos ? h.halves[b * 2] : parseChord(bar.substr(split + 1), transpose);
+    }
+    return h;
+}
+
 // The scale step below a note in the key of A minor moved by transpose, for
 // the harmony voice a third under the melody.
 int thirdBelow(int midi, int transpose)
@@ -288,22 +330,85 @@ int thirdBelow(int midi, int transpose)
     return midi - down;
 }
 
+bool inChord(int midi, const Chord& c)
+{
+    for (int i = 0; i < 3; ++i)
+        if ((c.tone(i) - midi) % 12 == 0) return true;
+    return false;
+}
+
+// The harmony voice under a melody note: a third below in the key, unless the
+// melody sits on a chord tone and that third clashes with the chord; then the
+// next chord tone down, so held notes and the final chord sound clean.
+int harmonyBelow(int midi, int transpose, const Chord& c)
+{
+    int third = thirdBelow(midi, transpose);
+    if (!inChord(midi, c) || inChord(third, c)) return third;
+    int n = midi - 3;
+    while (!inChord(n, c)) --n;
+    return n;
+}
+
+// The pad's next chord: each voice takes a tone of the chord, the one that
+// moves the voices least in all (held tones stay put), staying within the
+// pad's range; on a tie the voicing nearer the middle of the range wins.
+std::vector<int> nearestVoicing(const std::vector<int>& from, const Chord& chord)
+{
+    int order[3] = {0, 1, 2};
+    std::vector<int> best;
+    int bestCost = 0, bestSpread = 0;
+    do {
+        std::vector<int> next;
+        int cost = 0, spread = 0;
+        for (size_t v = 0; v < from.size(); ++v) {
+            int pc = chord.tone(order[v]) % 12;
+            int note = -1;
+            for (int n = PAD_FLOOR; n <= PAD_CEILING; ++n)
+                if (n % 12 == pc && (note < 0 || std::abs(n - from[v]) < std::abs(note - from[v]))) note = n;
+            next.push_back(note);
+            cost += std::abs(note - from[v]);
+            spread += std::abs(note - (PAD_FLOOR + PAD_CEILING) / 2);
+        }
+        if (best.empty() || cost < bestCost || (cost == bestCost && spread < bestSpread)) {
+            best = next;
+            bestCost = cost;
+            bestSpread = spread;
+        }
+    } while (std::next_permutation(order, order + 3));
+    return best;
+}
+
 // ---- The grid -------------------------------------------------------------
 
 struct Grid {
     int rows;
     std::vector<xm::Cell> cells;
+    int level = 100;  // per cent of the written volumes, set per order
     explicit Grid(int rowCount) : rows(rowCount), cells(size_t(rowCount) * CHANNEL_COUNT) {}
     xm::Cell& at(int row, int channel) { return cells.at(size_t(row) * CHANNEL_COUNT + channel); }
     bool has(int row) const { return row >= 0 && row < rows; }
+    uint8_t scaled(int v, int maxLevel = 1000) const
+    {
+        return uint8_t(xm::VOLUME_SET + std::clamp(v * std::min(level, maxLevel) / 100, 0, 64));
+    }
 
-    void note(int row, int channel, int midi, uint8_t instrument, int volume)
+    void note(int row, int channel, int midi, uint8_t instrument, int volume, int maxLevel = 1000)
     {
         if (!has(row)) return;
         xm::Cell& c = at(row, channel);
         c.note = xmNote(midi);
         c.instrument = instrument;
-        c.volume = uint8_t(xm::VOLUME_SET + volume);
+        c.volume = scaled(volume, maxLevel);
+    }
+    // Slides the sounding note to a new pitch without striking it again.
+    void glide(int row, int channel, int midi, uint8_t speed)
+    {
+        if (!has(row)) return;
+        xm::Cell& c = at(row, channel);
+        c.note = xmNote(midi);
+        c.instrument = 0;
+        c.effect = xm::FX_TONE_PORTA;
+        c.param = speed;
     }
     void release(int row, int channel)
     {
@@ -321,7 +426,7 @@ struct Grid {
     }
     void volume(int row, int channel, int v)
     {
-        if (has(row)) at(row, channel).volume = uint8_t(xm::VOLUME_SET + v);
+        if (has(row)) at(row, channel).volume = scaled(v);
     }
 };
 
@@ -333,11 +438,16 @@ struct Arranger {
     Grid grid{FINAL_ORDER * ROWS_PER_ORDER + FINAL_ROWS};
     std::vector<int> padNotes;  // what the pad holds, empty when silent
 
+    static const Backing& backing(const OrderPlan& p) { return *p.lead ? UNDER_MELODY : ALONE; }
+
+    // Bars of the order that play the groove: all but the final hit's.
+    static int playedBars(const OrderPlan& p) { return std::strcmp(p.ending, "end") == 0 ? BARS_PER_ORDER - 1 : BARS_PER_ORDER; }
+
     void drums(int base, const OrderPlan& p)
     {
         const Groove& g = GROOVES.at(p.drums);
         bool intro = std::strcmp(p.drums, "intro") == 0;
-        for (int bar = 0; bar < BARS_PER_ORDER; ++bar) {
+        for (int bar = 0; bar < playedBars(p); ++bar) {
             bool last = bar == BARS_PER_ORDER - 1;
             bool roll = last && std::strcmp(p.ending, "roll") == 0;
             bool fill = last && std::strcmp(p.ending, "fill") == 0;
@@ -364,13 +474,13 @@ struct Arranger {
         }
     }
 
-    void bass(int base, const OrderPlan& p, const Chord* chords)
+    void bass(int base, const OrderPlan& p, const Harmony& h)
     {
         const char* figure = BASS_FIGURES.at(p.bass);
-        for (int bar = 0; bar < BARS_PER_ORDER; ++bar) {
-            int root = placeInOctave(chords[bar].root, BASS_LOW);
+        for (int bar = 0; bar < playedBars(p); ++bar)
             for (int s = 0; s < STEPS_PER_BAR; ++s) {
                 int row = base + bar * STEPS_PER_BAR + s;
+                int root = placeInOctave(h.at(bar, s).root, BASS_LOW);
                 switch (figure[s]) {
                 case 'R': grid.note(row, CH_BASS, root, INS_BASS, VOL_BASS); break;
                 case 'O': grid.note(row, CH_BASS, root + 12, INS_BASS, VOL_BASS); break;
@@ -379,10 +489,9 @@ struct Arranger {
                 default: break;
                 }
             }
-        }
     }
 
-    void melody(int base, const OrderPlan& p)
+    void melody(int base, const OrderPlan& p, const Harmony& h)
     {
         if (!*p.lead) {
             // Nothing to sing: end what the last order left sounding.
@@ -412,60 +521,73 @@ struct Arranger {
             }
             int n = parseNote(t) + p.transpose;
             held = 0;
-            grid.note(row, CH_LEAD, n, INS_LEAD, VOL_LEAD);
+            int volume = s % STEPS_PER_BAR == 0 ? VOL_LEAD_DOWNBEAT : s % 4 == 0 ? VOL_LEAD_BEAT : VOL_LEAD_OFFBEAT;
+            // Never above its written volumes, so its accents carry in the loudest sections too.
+            grid.note(row, CH_LEAD, n, INS_LEAD, volume, 100);
             if (echo) {
                 grid.note(row + ECHO_DELAY, CH_LEAD2, n, INS_LEAD, VOL_ECHO);
                 grid.effect(row + ECHO_DELAY, CH_LEAD2, xm::FX_PANNING, ECHO_PAN);
             }
-            if (harmony) grid.note(row, CH_LEAD2, thirdBelow(n, p.transpose), INS_LEAD, VOL_HARMONY);
+            if (harmony)
+                grid.note(row, CH_LEAD2, harmonyBelow(n, p.transpose, h.at(s / STEPS_PER_BAR, s % STEPS_PER_BAR)),
+                          INS_LEAD, VOL_HARMONY);
         }
     }
 
-    void arpeggio(int base, const OrderPlan& p, const Chord* chords)
+    void arpeggio(int base, const OrderPlan& p, const Harmony& h)
     {
         if (!*p.arp) return;
-        std::string style = p.arp;
-        bool soft = style == "soft", fade = style == "fadein", rise = style == "rise";
-        const char* figure = ARP_FIGURES.at(soft || fade || rise ? "cascade" : style);
-        for (int bar = 0; bar < BARS_PER_ORDER; ++bar) {
-            int root = placeInOctave(chords[bar].root, ARP_LOW);
+        bool fade = std::strcmp(p.arp, "fadein") == 0, rise = std::strcmp(p.arp, "rise") == 0;
+        const char* figure = ARP_FIGURES.at(p.arp);
+        const Backing& b = backing(p);
+        for (int bar = 0; bar < playedBars(p); ++bar)
             for (int s = 0; s < STEPS_PER_BAR; ++s) {
+                if (figure[s] == '.') continue;
+                const Chord& c = h.at(bar, s);
                 int step = figure[s] - '0' + (rise ? bar : 0);
-                int n = chords[bar].tone(step % 3) - chords[bar].root + root + 12 * (step / 3);
+                int n = c.tone(step % 3) - c.root + placeInOctave(c.root, ARP_LOW) + 12 * (step / 3);
                 int i = bar * STEPS_PER_BAR + s;
-                int v = s % 4 == 0 ? VOL_ARP_ACCENT : VOL_ARP;
-                if (soft) v = VOL_ARP_SOFT;
-                if (fade) v = lerp(VOL_ARP_FADE_START, VOL_ARP, i, ROWS_PER_ORDER);
+                int v = fade ? lerp(VOL_ARP_FADE_START, b.arp, i, ROWS_PER_ORDER) : s % 4 == 0 ? b.arpAccent : b.arp;
                 grid.note(base + i, CH_ARP, n, INS_ARP, v);
             }
-        }
     }
 
-    // Pad chords held from bar to bar, struck again only when the chord changes.
-    void padChords(int base, const OrderPlan& p, const Chord* chords)
+    // Pad chords held from chord to chord: a fresh chord is struck, after
+    // that each voice glides to its nearest note of the next chord.
+    void padChords(int base, const OrderPlan& p, const Harmony& h)
     {
-        for (int bar = 0; bar < BARS_PER_ORDER; ++bar) {
-            int row = base + bar * STEPS_PER_BAR;
-            if (!p.pad) {
-                if (!padNotes.empty())
-                    for (int v = 0; v < PAD_VOICES; ++v) grid.release(row, CH_PAD1 + v);
-                padNotes.clear();
-                return;
+        if (!p.pad) {
+            if (!padNotes.empty())
+                for (int v = 0; v < PAD_VOICES; ++v) grid.release(base, CH_PAD1 + v);
+            padNotes.clear();
+            return;
+        }
+        // A held chord follows the section's level.
+        const Backing& b = backing(p);
+        for (int v = 0; v < PAD_VOICES && !padNotes.empty(); ++v) grid.volume(base, CH_PAD1 + v, b.pad);
+        for (int half = 0; half < BARS_PER_ORDER * 2; ++half) {
+            int row = base + half * STEPS_PER_BAR / 2;
+            const Chord& c = h.halves[half];
+            if (padNotes.empty()) {
+                for (int v = 0; v < PAD_VOICES; ++v) {
+                    padNotes.push_back(placeInOctave(c.tone(v) % 12, PAD_LOW));
+                    grid.note(row, CH_PAD1 + v, padNotes.back(), INS_PAD, b.pad);
+                }
+                continue;
             }
-            std::vector<int> voicing;
-            for (int v = 0; v < PAD_VOICES; ++v) voicing.push_back(placeInOctave(chords[bar].tone(v) % 12, PAD_LOW));
-            if (voicing == padNotes) continue;
-            for (int v = 0; v < PAD_VOICES; ++v) grid.note(row, CH_PAD1 + v, voicing[size_t(v)], INS_PAD, VOL_PAD);
-            padNotes = voicing;
+            std::vector<int> next = nearestVoicing(padNotes, c);
+            for (int v = 0; v < PAD_VOICES; ++v)
+                if (next[size_t(v)] != padNotes[size_t(v)]) grid.glide(row, CH_PAD1 + v, next[size_t(v)], PAD_GLIDE);
+            padNotes = next;
         }
     }
 
-    void accents(int base, const OrderPlan& p, const Chord* chords)
+    void accents(int base, const OrderPlan& p, const Harmony& h)
     {
         std::string a = p.accents;
         if (a.find('C') != std::string::npos) grid.note(base, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_CRASH);
         if (a.find('H') != std::string::npos)
-            grid.note(base, CH_HIT, placeInOctave(chords[0].root, HIT_LOW), INS_HIT, VOL_HIT);
+            grid.note(base, CH_HIT, placeInOctave(h.halves[0].root, HIT_LOW), INS_HIT, VOL_HIT);
         bool longRiser = a.find('W') != std::string::npos;
         if (longRiser || a.find('R') != std::string::npos) {
             int bars = longRiser ? 2 : 1;
@@ -479,45 +601,49 @@ struct Arranger {
             grid.release(base + ROWS_PER_ORDER, CH_RISER);
         }
         const char* stabs = STAB_FIGURES.at(p.stabs);
-        for (int bar = 0; bar < BARS_PER_ORDER; ++bar)
+        for (int bar = 0; bar < playedBars(p); ++bar)
             for (int s = 0; s < STEPS_PER_BAR; ++s)
                 if (stabs[s] == 'x')
                     grid.note(base + bar * STEPS_PER_BAR + s, CH_STAB,
-                              placeInOctave(chords[bar].root, STAB_LOW), INS_STAB, VOL_STAB);
+                              placeInOctave(h.at(bar, s).root, STAB_LOW), INS_STAB, VOL_STAB);
+    }
+
+    // The last bar of the song's last order: the tonic everywhere at once,
+    // held a moment, then every voice lets go so the hit rings out alone.
+    void finalHit(int base, const Harmony& h)
+    {
+        int row = base + (BARS_PER_ORDER - 1) * STEPS_PER_BAR;
+        const Chord& c = h.halves[BARS_PER_ORDER * 2 - 1];
+        grid.note(row, CH_KICK, MIDI_OF_XM_C4, INS_KICK, VOL_KICK);
+        grid.note(row, CH_SNARE, MIDI_OF_XM_C4, INS_SNARE, VOL_SNARE);
+        grid.note(row, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_CRASH);
+        grid.note(row, CH_HIT, placeInOctave(c.root, HIT_LOW), INS_HIT, VOL_HIT);
+        grid.note(row, CH_STAB, placeInOctave(c.root, STAB_LOW), INS_STAB, VOL_STAB);
+        grid.note(row, CH_BASS, placeInOctave(c.root, BASS_LOW), INS_BASS, VOL_BASS);
+        for (int ch : {CH_BASS, CH_LEAD, CH_LEAD2, CH_ARP, CH_PAD1, CH_PAD2, CH_PAD3, CH_RISER})
+            grid.release(row + FINAL_RELEASE, ch);
+        padNotes.clear();
     }
 
     void order(int index, const OrderPlan& p)
     {
         int base = index * ROWS_PER_ORDER;
-        std::vector<std::string> names = words(p.chords);
-        if (names.size() != size_t(BARS_PER_ORDER)) throw std::logic_error("an order needs four chords");
-        Chord chords[BARS_PER_ORDER];
-        for (int b = 0; b < BARS_PER_ORDER; ++b) chords[b] = parseChord(names[size_t(b)], p.transpose);
+        grid.level = p.level;
+        Harmony h = parseHarmony(p.chords, p.transpose);
         drums(base, p);
-        bass(base, p, chords);
-        melody(base, p);
-        arpeggio(base, p, chords);
-        padChords(base, p, chords);
-        accents(base, p, chords);
+        bass(base, p, h);
+        melody(base, p, h);
+        arpeggio(base, p, h);
+        padChords(base, p, h);
+        accents(base, p, h);
+        if (std::strcmp(p.ending, "end") == 0) finalHit(base, h);
     }
 
-    // Order 39: tonic chord everywhere at once, then let it ring.
-    void finalHit()
+    // Order 39, where the demo stops: a soft cymbal over the dying hit.
+    void ringOut()
     {
-        int base = FINAL_ORDER * ROWS_PER_ORDER;
-        Chord c = parseChord(FINAL_CHORD, UP);
-        grid.note(base, CH_KICK, MIDI_OF_XM_C4, INS_KICK, VOL_KICK);
-        grid.note(base, CH_SNARE, MIDI_OF_XM_C4, INS_SNARE, VOL_SNARE);
-        grid.note(base, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_CRASH);
-        grid.note(base, CH_HIT, placeInOctave(c.root, HIT_LOW), INS_HIT, VOL_HIT);
-        grid.note(base, CH_STAB, placeInOctave(c.root, STAB_LOW), INS_STAB, VOL_STAB);
-        grid.note(base, CH_BASS, placeInOctave(c.root, BASS_LOW), INS_BASS, VOL_BASS);
-        grid.note(base, CH_LEAD, placeInOctave(c.root, FINAL_LEAD_LOW), INS_LEAD, VOL_LEAD);
-        for (int v = 0; v < PAD_VOICES; ++v)
-            grid.note(base, CH_PAD1 + v, placeInOctave(c.tone(v) % 12, PAD_LOW), INS_PAD, VOL_PAD);
-        for (int r = VIBRATO_AFTER; r < FINAL_ROWS / 2; ++r) grid.effect(base + r, CH_LEAD, xm::FX_VIBRATO, VIBRATO);
-        constexpr int RELEASE_ROW = FINAL_ROWS / 2;
-        for (int ch : {CH_BASS, CH_LEAD, CH_PAD1, CH_PAD2, CH_PAD3}) grid.release(base + RELEASE_ROW, ch);
+        grid.level = 100;
+        grid.note(FINAL_ORDER * ROWS_PER_ORDER, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_RING_OUT_CRASH);
     }
 };
 
@@ -551,7 +677,7 @@ xm::Module composeSong()
 {
     Arranger a;
     for (int o = 0; o < FINAL_ORDER; ++o) a.order(o, ORDER_PLAN[o]);
-    a.finalHit();
+    a.ringOut();
     return assemble(a.grid);
 }
 

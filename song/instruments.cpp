@@ -41,19 +41,20 @@ void fadeTail(Signal& x, double rate, double seconds = 0.01)
     for (int i = 0; i < n; ++i) x[x.size() - 1 - i] *= double(i) / n;
 }
 
-// A falling sine with a click on top, softly saturated.
+// A falling sine with a click on top, softly saturated. The body settles on
+// A1, the key's root, and dies away quickly so the low end stays tight.
 xm::Sample kick()
 {
     const double rate = DRUM_RATE;
-    Signal x(size_t(samplesFor(0.42, rate)));
+    Signal x(size_t(samplesFor(0.3, rate)));
     Noise noise(0x4b1c);
     OnePole clickTone(3000, rate);
     double phase = 0;
     for (size_t i = 0; i < x.size(); ++i) {
         double t = i / rate;
-        double freq = 46 + 120 * std::exp(-t / 0.032) + 260 * std::exp(-t / 0.0045);
+        double freq = 55 + 120 * std::exp(-t / 0.032) + 260 * std::exp(-t / 0.0045);
         phase += 2 * PI * freq / rate;
-        double body = std::sin(phase) * std::exp(-t / 0.24) * std::min(1.0, t / 0.0008);
+        double body = std::sin(phase) * std::exp(-t / 0.12) * std::min(1.0, t / 0.0008);
         double click = clickTone.lowpass(noise.next()) * std::exp(-t / 0.003) * 1.6;
         x[i] = std::tanh(1.6 * (body + click));
     }
@@ -73,7 +74,7 @@ xm::Sample snare()
         double body = (std::sin(2 * PI * 182 * t) + 0.5 * std::sin(2 * PI * 331 * t)) * std::exp(-t / 0.055);
         double n = high.highpass(low.lowpass(noise.next()));
         double rattle = n * (0.9 * std::exp(-t / 0.09) + 0.25 * std::exp(-t / 0.02));
-        x[i] = std::tanh(1.3 * (0.55 * body + 1.4 * rattle));
+        x[i] = std::tanh(2.2 * (0.55 * body + 1.4 * rattle));
     }
     fadeTail(x, rate);
     return oneShot(x, "snare", rate);
@@ -210,10 +211,10 @@ xm::Instrument bass()
     design.loopCycles = 1;
     design.attackCycles = 24;
     design.harmonics = 80;
-    design.brightStart = 28;
-    design.brightEnd = 5;
+    design.brightStart = 6;
+    design.brightEnd = 3;
     design.brightTime = 6;
-    design.subGain = 0.5;
+    design.subGain = 0.15;
     design.voices = {{1, 1.0, false}};
     xm::Instrument ins = instrument("bass", synth::tone(design, "bass"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 64}, {6, 52}, {24, 46}, {30, 0}}, 2);
@@ -227,8 +228,9 @@ xm::Instrument lead()
     design.period = 64;
     design.loopCycles = 120;
     design.harmonics = 16;
-    design.brightStart = design.brightEnd = 9;
-    design.voices = {{120, 1.0, false}, {121, 0.8, false}, {119, 0.45, true}};
+    design.brightStart = design.brightEnd = 10;
+    // One light detuned voice: more body for the same peak than a thick unison.
+    design.voices = {{120, 1.0, false}, {121, 0.25, false}};
     xm::Instrument ins = instrument("lead", synth::tone(design, "lead"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 0}, {2, 64}, {12, 50}, {40, 44}, {52, 0}}, 3);
     ins.fadeout = 0x600;
@@ -242,7 +244,9 @@ xm::Instrument pad()
     design.loopCycles = 160;
     design.harmonics = 24;
     design.brightStart = design.brightEnd = 5;
-    design.voices = {{159, 0.9, false}, {160, 1.0, false}, {161, 0.9, false}, {162, 0.5, true}};
+    // Detuned voices kept light, so the chorus shimmers without swelling and
+    // fading on its own.
+    design.voices = {{159, 0.35, false}, {160, 1.0, false}, {162, 0.35, false}, {160, 0.3, true}};
     xm::Instrument ins = instrument("pad", synth::tone(design, "pad"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 0}, {30, 50}, {70, 64}, {150, 0}}, 2);
     ins.fadeout = 0x200;

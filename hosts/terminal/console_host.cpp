@@ -1,13 +1,16 @@
 // The console host for a Linux terminal: the five operations the demo calls,
 // and the way in and out of the terminal.
-#include "state/console_host.h"
-
+#include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <csignal>
+#include <cstring>
 #include <ctime>
+#include <string>
 
 #include <fcntl.h>
+#include <langinfo.h>
 #include <unistd.h>
 
 #include "hosts/terminal/frame_encoder.h"
@@ -15,6 +18,7 @@
 #include "hosts/terminal/input_thread.h"
 #include "hosts/terminal/terminal_app.h"
 #include "hosts/terminal/terminal_session.h"
+#include "runtime/cell_workers.h"
 
 namespace terminal {
 
@@ -22,21 +26,87 @@ HostState host;
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// Asks whether the terminal knows synchronized output (DECRQM for mode 2026),
+// then for its device attributes, which every terminal answers, so that the
+// second answer ends the wait. The input thread reads both.
+constexpr char CAPABILITY_QUERY[] = "\x1b[?2026$p\x1b[c";
+// A terminal that answers nothing (not a terminal emulator at all) costs this
+// much at start. An answer that comes later still counts.
+constexpr auto QUERY_TIMEOUT = std::chrono::milliseconds(250);
+constexpr char SYNC_BEGIN[] = "\x1b[?2026h";
+constexpr char SYNC_END[] = "\x1b[?2026l";
+
+Clock::duration framePeriod = std::chrono::microseconds(1000000 / 60);
+Clock::time_point lastFrame;  // when the previous frame was written
+
 void closeAtExit() { closeConsole(); }
+
+long long nanosecondsUntil(Clock::time_point when)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(when - Clock::now()).count();
+}
 
 // Ctrl-Z: the terminal goes back to the shell, then the process stops as a
 // SIGTSTP would stop it. On resume the shell's modes are the ones to keep.
 void suspend()
 {
     leaveTerminal();
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGTSTP);
-    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    raise(SIGTSTP);  // stops here until SIGCONT
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    // A continue that came after the stop cancels it. The input thread may
+    // have read it already (the event), or it is still pending; raising the
+    // stop would drop a pending one, so look first.
+    sigset_t pending;
+    sigpending(&pending);
+    bool cancelled = takeEvents(EVENT_CONTINUE) || sigismember(&pending, SIGCONT) == 1;
+    if (!cancelled) {
+        raise(SIGTSTP);  // pending while blocked here; a SIGCONT from now on drops it
+        if (takeEvents(EVENT_CONTINUE)) {
+            const timespec now{};
+            sigtimedwait(&stop, nullptr, &now);
+        } else {
+            pthread_sigmask(SIG_UNBLOCK, &stop, nullptr);  // stops here until SIGCONT
+            pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+        }
+    }
     resaveTerminal();
     enterTerminal(false);
+}
+
+// Waits for the terminal's answers to the capability query, a little while.
+void askForCapabilities()
+{
+    if (host.keyFd < 0 || !sameTerminal(host.outputFd, host.keyFd) || !inputThreadRunning()) return;
+    if (writeAll(host.outputFd, CAPABILITY_QUERY, sizeof CAPABILITY_QUERY - 1, -1, true) != Written::ALL) return;
+    const Clock::time_point deadline = Clock::now() + QUERY_TIMEOUT;
+    while (!(events.load() & (EVENT_ANSWERED | STOP_EVENTS)) && Clock::now() < deadline)
+        waitForFdOrEvent(-1, 0, nanosecondsUntil(deadline));
+}
+
+// Only terminals that said they know the mode (set or reset) get its marks.
+bool synchronizedOutput()
+{
+    const int mode = synchronizedOutputMode.load(std::memory_order_relaxed);
+    return mode == 1 || mode == 2;
+}
+
+// A terminal shows frames no faster than it refreshes, and it has no signal
+// to say when: wait one period after the previous frame. Escape, a stop
+// signal, a suspend or a resize end the wait early or are served during it.
+void waitForFrameTime()
+{
+    if (framePeriod == Clock::duration::zero()) return;
+    const Clock::time_point due = lastFrame + framePeriod;
+    for (;;) {
+        serviceEvents();
+        if (escapeHeld()) return;
+        const long long waitNs = nanosecondsUntil(due);
+        if (waitNs <= 0) return;
+        waitForFdOrEvent(-1, 0, waitNs);
+    }
 }
 
 }  // namespace
@@ -55,22 +125,71 @@ void serviceEvents()
 void showCells(const ScreenBuffer& cells)
 {
     if (!host.open || host.outputLost) return;
-    host.bytes.clear();
+    const bool synchronized = synchronizedOutput();
+    host.bytes.assign(synchronized ? SYNC_BEGIN : "");
+    const size_t header = host.bytes.size();
     encodeFrame(host.repaint ? nullptr : &host.shown, cells, host.rows, host.columns, host.bytes);
-    if (!writeAll(host.outputFd, host.bytes.data(), host.bytes.size())) {
+    if (host.bytes.size() == header) return;  // nothing changed
+    if (synchronized) host.bytes.append(SYNC_END);
+    synchronizedUpdateOpen(synchronized);  // for a crash in the middle
+    size_t sent = 0;
+    const Written result = writeAll(host.outputFd, host.bytes.data(), host.bytes.size(), -1, true, &sent);
+    synchronizedUpdateOpen(synchronized && sent > 0 && result != Written::ALL);
+    switch (result) {
+    case Written::ALL:
+        host.shown = cells;
+        host.repaint = false;
+        break;
+    case Written::STOPPED:
+    case Written::TIMED_OUT:
+        // The demo ends with this frame cut short (or not begun): no other
+        // frame's bytes may follow it, only the way out.
+        host.outputLost = true;
+        break;
+    case Written::FAILED:
         host.outputLost = true;
         raiseEvents(EVENT_HANGUP);
-        return;
+        break;
     }
-    host.shown = cells;
-    host.repaint = false;
+}
+
+void setFrameRate(int framesPerSecond)
+{
+    framePeriod = framesPerSecond > 0 ? Clock::duration(std::chrono::seconds(1)) / framesPerSecond
+                                      : Clock::duration::zero();
+    // Between paced frames the cell workers would watch for a frame that is
+    // milliseconds away: let them sleep.
+    setWorkersWatchForFrames(framesPerSecond == 0);
 }
 
 bool requireTerminal()
 {
-    if (isatty(STDOUT_FILENO)) return true;
-    std::fputs("murl13: the demo needs a terminal (stdout is not a tty)\n", stderr);
-    return false;
+    if (!isatty(STDOUT_FILENO)) {
+        std::fputs("murl13: the demo needs a terminal (stdout is not a tty)\n", stderr);
+        return false;
+    }
+    const char* term = std::getenv("TERM");
+    if (term && std::strcmp(term, "dumb") == 0) {
+        std::fputs("murl13: this terminal (TERM=dumb) cannot show colours or move the cursor; "
+                   "run murl13 --window instead\n",
+                   stderr);
+        return false;
+    }
+    // The glyphs go out as UTF-8. A locale that names another character set
+    // says the terminal would show them wrong; C and POSIX name none.
+    const std::string before = std::setlocale(LC_CTYPE, nullptr);
+    const char* locale = std::setlocale(LC_CTYPE, "");
+    const std::string codeset = locale ? nl_langinfo(CODESET) : "";
+    const bool named = locale && std::strcmp(locale, "C") != 0 && std::strcmp(locale, "POSIX") != 0;
+    std::setlocale(LC_CTYPE, before.c_str());
+    if (named && codeset != "UTF-8") {
+        std::fprintf(stderr,
+                     "murl13: the locale's character set is %s, not UTF-8; use a UTF-8 locale "
+                     "(LANG=C.UTF-8) or run murl13 --window\n",
+                     codeset.c_str());
+        return false;
+    }
+    return true;
 }
 
 void closeConsole()
@@ -92,8 +211,8 @@ void endByStopSignal()
         // hang-up seen first as a failed write is followed by its SIGHUP.
         sigset_t pending;
         sigpending(&pending);
-        for (int s : {SIGHUP, SIGTERM, SIGINT})
-            if (sigismember(&pending, s) == 1) signal = s;
+        for (int s = 1; s <= SIGRTMAX && signal == 0; ++s)
+            if (isStopSignal(s) && sigismember(&pending, s) == 1) signal = s;
     }
     if (signal == 0) return;
     std::fflush(nullptr);
@@ -103,13 +222,11 @@ void endByStopSignal()
     sigaddset(&set, signal);
     raise(signal);  // pending while blocked, delivered on the unblock below
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-    // A signal that does not kill (it cannot happen for these three): exit as killed would.
+    // A signal that does not kill (none of the stop signals): exit as killed would.
     std::_Exit(128 + signal);
 }
 
-}  // namespace terminal
-
-using namespace terminal;
+// The five console operations, chosen by hosts/console_choice.cpp.
 
 void openConsole()
 {
@@ -125,12 +242,18 @@ void openConsole()
         host.keyFd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
         host.ownsKeyFd = host.keyFd >= 0;
     }
+    if (host.keyFd < 0)
+        std::fputs("murl13: no terminal to read keys from (stdin is not one, and no controlling terminal): "
+                   "Escape will not work; kill ends the demo\n",
+                   stderr);
+    host.outputFd = openOutput(STDOUT_FILENO);
     saveTerminal(host.outputFd, host.keyFd);
     enterTerminal(true);
     terminalSize(host.outputFd, host.rows, host.columns);
     host.repaint = true;
     host.open = true;
     startInputThread(host.keyFd);
+    askForCapabilities();
     static bool registered = false;
     if (!registered) registered = std::atexit(closeAtExit) == 0;
 }
@@ -145,8 +268,12 @@ uint32_t clockMs()
 void presentFrame()
 {
     if (!host.open) return;
+    waitForFrameTime();
     serviceEvents();
+    lastFrame = Clock::now();
     showCells(screenBuffer);
 }
 
 uint16_t escapeHeld() { return (events.load(std::memory_order_relaxed) & STOP_EVENTS) ? 1 : 0; }
+
+}  // namespace terminal

@@ -12,8 +12,6 @@ namespace terminal {
 
 namespace {
 
-constexpr char SYNC_BEGIN[] = "\x1b[?2026h";
-constexpr char SYNC_END[] = "\x1b[?2026l";
 // Default colours, cursor home, erase the whole screen.
 constexpr char CLEAR_SCREEN[] = "\x1b[0m\x1b[H\x1b[2J";
 constexpr char NOTICE_STYLE[] = "\x1b[0;7m";
@@ -22,8 +20,7 @@ constexpr char RESET_STYLE[] = "\x1b[0m";
 // The most one cell can take: a cursor move (10), both colours (10), a glyph (3).
 constexpr size_t MAX_CELL_BYTES = 24;
 constexpr size_t MAX_NOTICE_BYTES = 256;
-constexpr size_t FRAME_OVERHEAD = sizeof SYNC_BEGIN + sizeof SYNC_END + sizeof CLEAR_SCREEN +
-                                  sizeof NOTICE_STYLE + sizeof RESET_STYLE + MAX_NOTICE_BYTES;
+constexpr size_t FRAME_OVERHEAD = sizeof CLEAR_SCREEN + sizeof NOTICE_STYLE + sizeof RESET_STYLE + MAX_NOTICE_BYTES;
 
 // An unchanged run this short may be cheaper to write again than to skip.
 constexpr int MAX_OVERPRINT = 3;
@@ -250,8 +247,6 @@ void encodeFrame(const ScreenBuffer* shown, const ScreenBuffer& next, int rows, 
     const size_t start = out.size();
     out.resize(start + FRAME_OVERHEAD + size_t(view.pictureRows) * size_t(view.pictureColumns) * MAX_CELL_BYTES);
     Writer w{out.data() + start};
-    w.literal(SYNC_BEGIN);
-    char* const afterBegin = w.p;
 
     Pen pen;
     if (!shown) {
@@ -274,11 +269,6 @@ void encodeFrame(const ScreenBuffer* shown, const ScreenBuffer& next, int rows, 
         }
     }
 
-    if (w.p == afterBegin) {
-        out.resize(start);
-        return;
-    }
-    w.literal(SYNC_END);
     out.resize(size_t(w.p - out.data()));
 }
 

@@ -20,8 +20,7 @@ namespace terminal {
 //
 // The output assumes no autowrap (DECAWM off) and a raw terminal (a line feed
 // only moves down). It starts from an unknown cursor and unknown colours and
-// leaves no attribute other than the two colours set. A frame is wrapped in the
-// synchronized-output marks. A terminal smaller than 80 by 50 gets the part of
+// leaves no attribute other than the two colours set. A terminal smaller than 80 by 50 gets the part of
 // the picture that fits and, on a full repaint, a one-line notice under it.
 void encodeFrame(const ScreenBuffer* shown, const ScreenBuffer& next, int rows, int columns,
                  std::string& out);

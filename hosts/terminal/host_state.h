@@ -10,7 +10,7 @@ namespace terminal {
 
 struct HostState {
     bool open = false;        // openConsole took over the terminal
-    bool outputLost = false;  // a write failed (hang-up): nothing more is written
+    bool outputLost = false;  // a write failed (hang-up) or a frame was cut short: no more frames
     int outputFd = -1;
     int keyFd = -1;           // where keys come from: stdin, /dev/tty, or -1
     bool ownsKeyFd = false;   // keyFd was opened here (/dev/tty)

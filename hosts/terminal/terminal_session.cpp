@@ -5,28 +5,40 @@
 #include "hosts/terminal/terminal_session.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include "hosts/terminal/input_thread.h"
 #include "state/demo_state.h"
 
 namespace terminal {
 
 namespace {
 
-// Title, alternate screen, no cursor, no autowrap.
-constexpr char ENTER_SEQUENCE[] = "\x1b]2;Norq - Murl #13\x07\x1b[?1049h\x1b[?25l\x1b[?7l";
+// The terminal's title pushed on its title stack, then ours; alternate screen,
+// no cursor, no autowrap. Terminals without a title stack ignore the push.
+constexpr char ENTER_SEQUENCE[] = "\x1b[22;0t\x1b]2;Norq - Murl #13\x07\x1b[?1049h\x1b[?25l\x1b[?7l";
+// Entered already (continued after a stop we did not make): the modes again.
+constexpr char REENTER_SEQUENCE[] = "\x1b[?1049h\x1b[?25l\x1b[?7l";
 // Asks for 80 by 50 cells; most terminals ignore it.
 constexpr char SIZE_REQUEST[] = "\x1b[8;50;80t";
 constexpr char CLEAR[] = "\x1b[0m\x1b[H\x1b[2J";
-// CAN first: it cancels a sequence a crash may have cut in half.
-constexpr char LEAVE_SEQUENCE[] = "\x18\x1b[?2026l\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l";
+// CAN first: it cancels a sequence that a frame given up or a crash cut in
+// half. The alternate screen is erased before it is left (tmux can otherwise
+// copy rows of it to the normal screen after a resize), and the title popped.
+constexpr char LEAVE_SEQUENCE[] = "\x18\x1b[0m\x1b[H\x1b[2J\x1b[?7h\x1b[?25h\x1b[?1049l\x1b[23;0t";
+// Ends a synchronized update that a cut frame left open.
+constexpr char LEAVE_UPDATE[] = "\x18\x1b[?2026l";
+// How long the way out waits for a terminal that does not read.
+constexpr int LEAVE_TIMEOUT_MS = 250;
 
 constexpr int MAX_TERMINALS = 2;  // the output, and the key terminal when it is another one
 
@@ -38,14 +50,19 @@ SavedTerminal savedTerminals[MAX_TERMINALS];
 volatile sig_atomic_t savedCount = 0;
 volatile sig_atomic_t outputFd = -1;
 volatile sig_atomic_t entered = 0;  // raw mode and the alternate screen are on
+volatile sig_atomic_t updateOpen = 0;  // a synchronized update was begun and not ended
+// The output's file status flags before it was made non-blocking, when that
+// had to be done on the shared stdout; -1 when the output is our own open.
+volatile sig_atomic_t sharedOutputFlags = -1;
 
-// Signals that end the program at once: crashes, and Ctrl-\ (SIGQUIT), whose
-// core dump is wanted as it is.
-constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGQUIT};
+// Signals that end the program at once: crashes and faults, and SIGQUIT
+// (Ctrl-\), whose core dump is wanted as it is.
+constexpr int CRASH_SIGNALS[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGQUIT, SIGSYS, SIGTRAP};
 
 void restoreModes()
 {
     for (int i = 0; i < savedCount; ++i) tcsetattr(savedTerminals[i].fd, TCSANOW, &savedTerminals[i].modes);
+    if (sharedOutputFlags >= 0) fcntl(outputFd, F_SETFL, int(sharedOutputFlags));
 }
 
 // Best effort from a signal handler: one write, no waiting, no allocation.
@@ -54,7 +71,9 @@ void crashHandler(int signal)
     if (entered) {
         entered = 0;
         const int saved = errno;
-        ssize_t ignored = write(outputFd, LEAVE_SEQUENCE, sizeof LEAVE_SEQUENCE - 1);
+        ssize_t ignored = 0;
+        if (updateOpen) ignored = write(outputFd, LEAVE_UPDATE, sizeof LEAVE_UPDATE - 1);
+        ignored = write(outputFd, LEAVE_SEQUENCE, sizeof LEAVE_SEQUENCE - 1);
         (void)ignored;
         restoreModes();
         errno = saved;
@@ -73,18 +92,41 @@ void installCrashHandlers()
     for (int signal : CRASH_SIGNALS) sigaction(signal, &action, nullptr);
 }
 
-bool sameTerminal(int a, int b)
+void writeQuietly(const char* data, size_t size, int timeoutMs = -1)
 {
-    struct stat sa {}, sb {};
-    return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && sa.st_rdev == sb.st_rdev;
+    if (outputFd >= 0) writeAll(outputFd, data, size, timeoutMs, timeoutMs < 0);
 }
 
-void writeQuietly(const char* data, size_t size)
+void makeNonBlocking(int fd)
 {
-    if (outputFd >= 0) writeAll(outputFd, data, size);
+    if (sharedOutputFlags < 0) return;
+    fcntl(fd, F_SETFL, int(sharedOutputFlags) | O_NONBLOCK);
 }
 
 }  // namespace
+
+bool sameTerminal(int a, int b)
+{
+    struct stat sa {}, sb {};
+    if (fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && sa.st_rdev == sb.st_rdev) return true;
+    // /dev/tty has a device of its own: both are the controlling terminal.
+    return tcgetsid(a) >= 0 && tcgetsid(b) >= 0;
+}
+
+int openOutput(int fd)
+{
+    // An open of our own, so that the shell's stdout keeps its flags.
+    const char* name = ttyname(fd);
+    const int own = name ? open(name, O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
+    if (own >= 0 && sameTerminal(own, fd)) return own;
+    if (own >= 0) close(own);
+    // Not allowed (the terminal belongs to another user): stdout itself, made
+    // non-blocking while the demo is in the terminal.
+    sharedOutputFlags = fcntl(fd, F_GETFL);
+    return fd;
+}
+
+void synchronizedUpdateOpen(bool open) { updateOpen = open ? 1 : 0; }
 
 void saveTerminal(int output, int keyFd)
 {
@@ -112,8 +154,13 @@ void enterTerminal(bool firstTime)
         raw.c_cc[VTIME] = 0;
         tcsetattr(savedTerminals[i].fd, TCSANOW, &raw);
     }
-    entered = 1;
-    writeQuietly(ENTER_SEQUENCE, sizeof ENTER_SEQUENCE - 1);
+    makeNonBlocking(outputFd);
+    if (entered) {
+        writeQuietly(REENTER_SEQUENCE, sizeof REENTER_SEQUENCE - 1);
+    } else {
+        entered = 1;
+        writeQuietly(ENTER_SEQUENCE, sizeof ENTER_SEQUENCE - 1);
+    }
     if (firstTime) writeQuietly(SIZE_REQUEST, sizeof SIZE_REQUEST - 1);
     writeQuietly(CLEAR, sizeof CLEAR - 1);
 }
@@ -122,29 +169,43 @@ void leaveTerminal()
 {
     if (!entered) return;
     entered = 0;
-    writeQuietly(LEAVE_SEQUENCE, sizeof LEAVE_SEQUENCE - 1);
+    char bytes[sizeof LEAVE_UPDATE + sizeof LEAVE_SEQUENCE];
+    size_t size = 0;
+    if (updateOpen) std::memcpy(bytes, LEAVE_UPDATE, size = sizeof LEAVE_UPDATE - 1);
+    std::memcpy(bytes + size, LEAVE_SEQUENCE, sizeof LEAVE_SEQUENCE - 1);
+    updateOpen = 0;
+    // Whatever became of the bytes, the modes come back.
+    writeQuietly(bytes, size + sizeof LEAVE_SEQUENCE - 1, LEAVE_TIMEOUT_MS);
     restoreModes();
 }
 
-bool writeAll(int fd, const char* data, size_t size)
+Written writeAll(int fd, const char* data, size_t size, int timeoutMs, bool giveUpOnStop, size_t* sent)
 {
+    if (sent) *sent = 0;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (size > 0) {
+        if (giveUpOnStop && (events.load() & STOP_EVENTS)) return Written::STOPPED;
         const ssize_t written = write(fd, data, size);
         if (written > 0) {
             data += written;
             size -= size_t(written);
+            if (sent) *sent += size_t(written);
         } else if (written < 0 && errno == EINTR) {
             continue;
         } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // A non-blocking terminal that is full: wait until it takes more.
-            pollfd p{fd, POLLOUT, 0};
-            if (poll(&p, 1, -1) < 0 && errno != EINTR) return false;
-            if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) return false;
+            // The terminal is full: wait until it takes more, or an event comes.
+            long long waitNs = -1;
+            if (timeoutMs >= 0) {
+                waitNs = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now()).count();
+                if (waitNs <= 0) return Written::TIMED_OUT;
+            }
+            if (waitForFdOrEvent(fd, POLLOUT, waitNs) & (POLLERR | POLLHUP | POLLNVAL)) return Written::FAILED;
         } else {
-            return false;  // EIO after a hang-up, or anything else: the terminal is gone
+            return Written::FAILED;  // EIO after a hang-up, or anything else: the terminal is gone
         }
     }
-    return true;
+    return Written::ALL;
 }
 
 void terminalSize(int fd, int& rows, int& columns)

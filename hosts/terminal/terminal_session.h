@@ -12,22 +12,40 @@ namespace terminal {
 void saveTerminal(int outputFd, int keyFd);
 
 // Raw mode on the saved terminals (signals from Ctrl-C, Ctrl-Z and Ctrl-\ kept),
-// then the alternate screen, no cursor, no autowrap. `firstTime` also sets the
-// title and asks once for 80 by 50 cells. Called by openConsole and on resume.
+// then the title pushed and set, the alternate screen, no cursor, no autowrap
+// (when entered already, only the modes again). `firstTime` also asks once for
+// 80 by 50 cells. Called by openConsole and on resume.
 void enterTerminal(bool firstTime);
 
-// Leaves the alternate screen, shows the cursor, resets the colours and
-// autowrap, and restores the saved modes. Called on the way out and before a
-// suspend. Does nothing when the terminal is not entered.
+// Erases and leaves the alternate screen, shows the cursor, resets the colours
+// and autowrap, pops the title, within a fraction of a second even when the
+// terminal does not read, then restores the saved modes. Called on the way out
+// and before a suspend. Does nothing when the terminal is not entered.
 void leaveTerminal();
 
 // Saves the modes again: after a resume the shell's modes are the ones to
 // restore later.
 void resaveTerminal();
 
-// Writes all of `data`, waiting while the terminal is slow. False when the
-// terminal is gone (hang-up) or the write fails otherwise.
-bool writeAll(int fd, const char* data, size_t size);
+// Writes all of `data` to the non-blocking `fd`, waiting while the terminal is
+// slow. Gives up after `timeoutMs` (-1: never) or, with `giveUpOnStop`, as soon
+// as an event that ends the demo is raised. FAILED when the terminal is gone
+// (hang-up) or the write fails otherwise. `sent` (optional) counts the bytes
+// that went out.
+enum class Written { ALL, STOPPED, TIMED_OUT, FAILED };
+Written writeAll(int fd, const char* data, size_t size, int timeoutMs, bool giveUpOnStop, size_t* sent = nullptr);
+
+// A descriptor for writing to the terminal on `fd` without blocking: an open
+// of its own, or `fd` itself made non-blocking while the terminal is entered
+// (and restored on every way out) when the terminal cannot be opened again.
+int openOutput(int fd);
+
+// True when `a` and `b` are the same terminal.
+bool sameTerminal(int a, int b);
+
+// Tells the way out that a synchronized update was begun and not yet ended
+// (a frame cut short), so that it ends it.
+void synchronizedUpdateOpen(bool open);
 
 // Rows and columns of the terminal on `fd`; 80 by 50 when it does not say.
 void terminalSize(int fd, int& rows, int& columns);

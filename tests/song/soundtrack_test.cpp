@@ -7,11 +7,15 @@
 // or a stale built song, a score that lost orders, skips or ends too early or
 // too late, an intro too short for the view distance to open up, a section
 // where the picture stops pulsing, accents missing where the scenes change, an
-// instrument renumbering that cuts the visuals off from the music, and a mix
-// that clips or leaves an order silent.
+// instrument renumbering that cuts the visuals off from the music, a mix
+// that clips, leaves an order silent or piles its energy into the sub-bass,
+// an instrument that plays on nearly every row, and an ending that is cut
+// off: the last accent and the ring-out belong before order 39, where the
+// demo stops, and every voice must be let go.
 #include "music/song_scan.h"
 #include "song/compose.h"
 #include "song/instruments.h"
+#include "song/spectrum.h"
 
 #include <gtest/gtest.h>
 #include <xmp.h>
@@ -35,6 +39,10 @@ constexpr double ACCENT_WINDOW = 0.05;          // an accent "at" an order start
 const int SCENE_CHANGES[] = {2, 4, 6, 7, 10, 11, 19, 24, 25, 27, 29, 31, 39};
 constexpr double PEAK_LIMIT = 0.97;             // of full scale: headroom for other mixers' rounding
 constexpr double SILENCE_FLOOR_DB = -40.0;      // RMS below this in an order: a section went missing
+constexpr double LOW_BAND_HZ = 60, LOW_BAND_MAX_SHARE = 0.20;  // more below 60 Hz booms
+constexpr double ROW_SHARE_MAX = 0.65;          // of all rows, for the busiest instrument
+constexpr double LAST_ACCENT_LEAD = 1.0;        // seconds between the last accent and order 39
+constexpr double TAIL_SECONDS = 0.1, TAIL_MAX_DB = -60.0;  // the song ends in silence
 constexpr double MAX_RENDER_SECONDS = 600;
 const char* const BUILT_SONG = "GLIMVEX.oXM";   // written by the build into the test's working folder
 
@@ -118,7 +126,40 @@ TEST(Soundtrack, TheVisualInstrumentsPlayBeatsKeepComingAndAccentsMarkTheScenes)
     }
 }
 
-TEST(Soundtrack, PlaysWithoutClippingOrASilentOrder)
+TEST(Soundtrack, NoInstrumentPlaysOnNearlyEveryRow)
+{
+    // A note struck on a row counts; a glide to a new pitch does not.
+    xm::Module m = song::composeSong();
+    std::map<int, int> rowsWithNote;
+    int rows = 0;
+    std::vector<int> current(size_t(m.channels), 0);
+    for (uint8_t index : m.orders) {
+        const xm::Pattern& p = m.patterns[index];
+        for (int row = 0; row < p.rows; ++row, ++rows) {
+            std::set<int> struck;
+            for (int ch = 0; ch < p.channels; ++ch) {
+                const xm::Cell& c = p.at(row, ch);
+                if (c.instrument) current[size_t(ch)] = c.instrument;
+                if (c.note >= 1 && c.note <= xm::NOTE_COUNT && c.effect != xm::FX_TONE_PORTA) struck.insert(current[size_t(ch)]);
+            }
+            for (int i : struck) rowsWithNote[i]++;
+        }
+    }
+    for (const auto& [instrument, count] : rowsWithNote)
+        EXPECT_LE(double(count) / rows, ROW_SHARE_MAX) << "instrument " << instrument << " never rests";
+}
+
+TEST(Soundtrack, TheLastAccentComesASecondBeforeTheDemoStops)
+{
+    std::vector<SongEvent> orders = orderChanges();
+    ASSERT_GE(orders.size(), size_t(song::ORDER_COUNT));
+    double stop = orders[song::FINAL_ORDER].time, last = 0;
+    for (const SongEvent& e : scan().events)
+        if (e.isTrigger && isAccent(e.value) && e.time < stop) last = std::max(last, e.time);
+    EXPECT_GE(stop - last, LAST_ACCENT_LEAD) << "the final hit would be cut off";
+}
+
+TEST(Soundtrack, PlaysWithoutClippingOrASilentOrderAndRingsOutToSilence)
 {
     // Rendered with libxmp's default mixer, which the music layer plays through.
     xmp_context ctx = xmp_create_context();
@@ -126,6 +167,7 @@ TEST(Soundtrack, PlaysWithoutClippingOrASilentOrder)
     ASSERT_EQ(xmp_load_module_from_memory(ctx, bytes.data(), long(bytes.size())), 0);
     ASSERT_EQ(xmp_start_player(ctx, 44100, 0), 0);
     std::map<int, std::pair<double, long>> power;  // per order: sum of squares, samples
+    std::vector<float> mono;
     double peak = 0;
     xmp_frame_info fi{};
     while (fi.time < MAX_RENDER_SECONDS * 1000 && xmp_play_frame(ctx) == 0) {
@@ -137,6 +179,7 @@ TEST(Soundtrack, PlaysWithoutClippingOrASilentOrder)
             peak = std::max(peak, std::fabs(v));
             power[fi.pos].first += v * v;
             power[fi.pos].second++;
+            if (i % 2) mono.push_back(float(0.5 * (pcm[i - 1] + pcm[i]) / 32768.0));
         }
     }
     xmp_end_player(ctx);
@@ -145,5 +188,13 @@ TEST(Soundtrack, PlaysWithoutClippingOrASilentOrder)
     EXPECT_LT(peak, PEAK_LIMIT);
     ASSERT_EQ(int(power.size()), song::ORDER_COUNT);
     for (const auto& [order, p] : power)
-        EXPECT_GT(10 * std::log10(p.first / p.second + 1e-20), SILENCE_FLOOR_DB) << "order " << order << " is nearly silent";
+        EXPECT_TRUE(order == song::FINAL_ORDER || 10 * std::log10(p.first / p.second + 1e-20) > SILENCE_FLOOR_DB)
+            << "order " << order << " is nearly silent";
+    EXPECT_LE(spectrum::shareBelow(mono, 44100, LOW_BAND_HZ), LOW_BAND_MAX_SHARE);
+
+    size_t tail = size_t(TAIL_SECONDS * 44100);
+    ASSERT_GT(mono.size(), tail);
+    double tailPower = 0;
+    for (size_t i = mono.size() - tail; i < mono.size(); ++i) tailPower += double(mono[i]) * mono[i];
+    EXPECT_LT(10 * std::log10(tailPower / double(tail) + 1e-20), TAIL_MAX_DB) << "a voice is never released";
 }

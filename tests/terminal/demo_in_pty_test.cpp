@@ -1,13 +1,14 @@
 // The real murl13 binary in a pseudo-terminal made here, read back through
 // libvterm: what a user sees and what the shell gets back. Catches a terminal
-// left raw, on the alternate screen, without a cursor or without autowrap after
-// any way out (Escape, SIGTERM, SIGHUP, Ctrl-C, SIGQUIT, a crash), a wrong exit
-// status, a demo that ignores or wrongly ends on a key (Escape missed, an arrow
-// key taken for Escape, the error box's key ending the demo, keys not read from
+// left raw, on the alternate screen, without a cursor, autowrap or its own
+// title after any way out (Escape, every signal that ends a process, Ctrl-C, a
+// crash, a hang-up, a terminal that stopped reading), a wrong exit status, a
+// demo that ignores or wrongly ends on a key (Escape missed, an arrow key
+// taken for Escape, the error box's key ending the demo, keys not read from
 // the terminal when stdin is not one), a missing title or error box, a picture
-// that breaks a smaller terminal or does not come back when it grows, a demo
-// that hangs after a hang-up, and escape sequences poured into a file when
-// stdout is redirected.
+// that breaks a smaller terminal or does not come back when it grows, frames
+// faster than asked, sync marks a terminal did not ask for, and escape
+// sequences poured into a file or a dumb terminal.
 //
 // The demo runs in an empty folder, so its song never loads and the error box
 // always appears; with no song it shows the plasma until it is stopped. Every
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -46,8 +48,9 @@ std::string makeEmptyFolder()
 }
 
 // Starts the demo in `folder` in a session of its own with the given standard
-// streams; `out` becomes its controlling terminal when it is one.
-pid_t spawnDemo(const std::string& folder, int in, int out, int err)
+// streams and arguments (NAME=value ones first set the environment); `out`
+// becomes its controlling terminal when it is one.
+pid_t spawnDemo(const std::string& folder, int in, int out, int err, std::vector<std::string> args = {})
 {
     const pid_t pid = fork();
     if (pid != 0) return pid;
@@ -62,19 +65,37 @@ pid_t spawnDemo(const std::string& folder, int in, int out, int err)
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);  // the crash cases leave no core file
     setenv("SDL_AUDIODRIVER", "dummy", 1);  // never a real sound device in tests
-    if (chdir(folder.c_str()) == 0) execl(MURL13_BINARY, "murl13", static_cast<char*>(nullptr));
+    unsetenv("DISPLAY"), unsetenv("WAYLAND_DISPLAY");  // nor a window
+    setenv("TERM", "xterm-256color", 1);   // whatever the test runner had
+    setenv("LC_ALL", "C.UTF-8", 1);
+    std::vector<char*> argv{const_cast<char*>("murl13")};
+    for (std::string& a : args)
+        if (a.find('=') == std::string::npos) argv.push_back(a.data());
+        else putenv(a.data());  // NAME=value: the environment, as env(1) takes it
+    argv.push_back(nullptr);
+    if (chdir(folder.c_str()) == 0) execv(MURL13_BINARY, argv.data());
     _exit(127);
 }
 
-// The demo on a pseudo-terminal of its own, its output fed to `screen`.
+// What a terminal answers to the start-up query: the synchronized-output mode
+// and the device attributes, like kitty and foot.
+constexpr char ANSWERS_SYNC[] = "\x1b[?2026;2$y\x1b[?62;22c";
+constexpr char SYNC_BEGIN[] = "\x1b[?2026h";
+constexpr char TITLE_PUSH[] = "\x1b[22;0t";
+constexpr char TITLE_POP[] = "\x1b[23;0t";
+
+// The demo on a pseudo-terminal of its own, its output fed to `screen`; the
+// test answers the demo's query with `answers` as a terminal would.
 struct DemoInPty {
-    explicit DemoInPty(int rows = 50, int columns = 80, bool stdinIsTerminal = true) : screen(rows, columns)
+    explicit DemoInPty(int rows = 50, int columns = 80, bool stdinIsTerminal = true,
+                       std::vector<std::string> args = {}, std::string answers = ANSWERS_SYNC)
+        : screen(rows, columns), answers(std::move(answers))
     {
         winsize size{static_cast<unsigned short>(rows), static_cast<unsigned short>(columns), 0, 0};
         if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) return;
         tcgetattr(slave, &before);
         const int devNull = open("/dev/null", O_RDONLY);
-        pid = spawnDemo(folder, stdinIsTerminal ? slave : devNull, slave, slave);
+        pid = spawnDemo(folder, stdinIsTerminal ? slave : devNull, slave, slave, std::move(args));
         close(devNull);
     }
     ~DemoInPty()
@@ -97,11 +118,30 @@ struct DemoInPty {
                 output.append(buffer, size_t(n));
                 screen.feed({buffer, size_t(n)});
             }
+            if (!answered && output.find("\x1b[c") != std::string::npos) {
+                answered = true;
+                send(answers);
+            }
             if (ended || done()) return done();
         }
         return false;
     }
     bool waitForExit() { return pumpUntil([this] { return exited; }); }
+    // Waits for the end without reading anything the demo writes.
+    bool waitForExitUnread()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + GENEROUS_TIMEOUT;
+        while (!(exited = waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < deadline)
+            usleep(10000);
+        return exited;
+    }
+    // Synchronized frames written after output offset `from`.
+    int framesSince(size_t from) const
+    {
+        int n = 0;
+        for (size_t at = from; (at = output.find(SYNC_BEGIN, at)) != std::string::npos; ++at) ++n;
+        return n;
+    }
     bool waitForBox()
     {
         return pumpUntil([this] { return screen.shows(CAPTION) && screen.shows(TEXT) && screen.shows("[ OK ]"); });
@@ -109,17 +149,15 @@ struct DemoInPty {
     // Waits for `count` more frames, each begun with the synchronized-output mark.
     bool waitForFrames(int count)
     {
-        return pumpUntil([&, from = output.size()] {
-            int n = 0;
-            for (size_t at = from; (at = output.find("\x1b[?2026h", at)) != std::string::npos; ++at) ++n;
-            return n >= count;
-        });
+        return pumpUntil([&, from = output.size()] { return framesSince(from) >= count; });
     }
-    void send(const std::string& bytes) { ASSERT_EQ(write(master, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    void send(const std::string& bytes) { EXPECT_EQ(write(master, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
     bool running() { return !(exited = exited || waitpid(pid, &status, WNOHANG) == pid); }
 
     VtermScreen screen;
     std::string output;
+    std::string answers;
+    bool answered = false;
     std::string folder = makeEmptyFolder();
     termios before{};
     int master = -1, slave = -1, status = 0;
@@ -140,16 +178,21 @@ void dismissBox(DemoInPty& demo, const char* key)
 // The terminal as the demo found it: modes, main screen, cursor, autowrap. The
 // cursor and autowrap are read from the bytes: libvterm shows the cursor again
 // on leaving the alternate screen, where other terminals do not.
-void expectRestored(DemoInPty& demo)
+// `screenSeen` false: only the modes, when the terminal was not read to the end.
+void expectRestored(DemoInPty& demo, bool screenSeen = true)
 {
     termios now{};
     tcgetattr(demo.slave, &now);
     EXPECT_EQ(std::memcmp(&now, &demo.before, sizeof now), 0) << "termios changed";  // both zeroed first
+    if (!screenSeen) return;
     EXPECT_FALSE(demo.screen.altScreen) << "still on the alternate screen";
     for (std::string mode : {"\x1b[?25", "\x1b[?7"}) {
         const size_t on = demo.output.rfind(mode + "h"), off = demo.output.rfind(mode + "l");
         EXPECT_TRUE(on != std::string::npos && on > off) << "not set back on: " << mode.substr(1);
     }
+    // The terminal's own title pushed at start and popped on the way out.
+    const size_t pop = demo.output.rfind(TITLE_POP);
+    EXPECT_TRUE(demo.output.find(TITLE_PUSH) == 0 && pop != std::string::npos && pop > demo.output.rfind("\x1b[?1049l"));
 }
 
 }  // namespace
@@ -190,26 +233,77 @@ TEST(DemoInPty, SmallTerminalSessionFromTheBoxToEscape)
 }
 
 // Ctrl-C is typed with stdin not the terminal: keys must come from the terminal.
+// Every signal whose default action ends a process goes through the same way
+// out. With the terminal no longer read (its buffer full, the demo's write
+// waiting), Escape and a stop signal must still end the demo and give back the
+// terminal's modes; what it shows cannot be known then.
 TEST(DemoInPty, EveryWayOutRestoresTheTerminalAndEndsByItsSignal)
 {
-    enum How { KILL, KILL_DURING_BOX, TYPE_CTRL_C, HANG_UP };
+    enum How { KILL, KILL_DURING_BOX, TYPE_CTRL_C, HANG_UP, STALLED_ESCAPE, STALLED_KILL };
     struct Case { int signal; How how; };
-    for (Case c : {Case{SIGTERM, KILL}, Case{SIGHUP, KILL_DURING_BOX}, Case{SIGINT, TYPE_CTRL_C},
-                   Case{SIGQUIT, KILL}, Case{SIGSEGV, KILL}, Case{SIGABRT, KILL}, Case{SIGHUP, HANG_UP}}) {
-        SCOPED_TRACE(std::string(strsignal(c.signal)) + " way " + std::to_string(c.how));
+    std::vector<Case> cases = {{SIGTERM, KILL}, {SIGHUP, KILL_DURING_BOX}, {SIGINT, TYPE_CTRL_C},
+                               {SIGQUIT, KILL}, {SIGSEGV, KILL}, {SIGABRT, KILL}, {SIGHUP, HANG_UP},
+                               {0, STALLED_ESCAPE}, {SIGTERM, STALLED_KILL}, {SIGINT, STALLED_KILL}};
+    for (int s : {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGPIPE, SIGSYS, SIGTRAP, SIGIO,
+                  SIGPWR, SIGSTKFLT, SIGRTMIN, SIGRTMAX})
+        cases.push_back({s, KILL});
+    for (Case c : cases) {
+        SCOPED_TRACE(std::string(c.signal ? strsignal(c.signal) : "Escape") + " way " + std::to_string(c.how));
         DemoInPty demo(50, 80, c.how != TYPE_CTRL_C);
         if (c.how == KILL_DURING_BOX) ASSERT_TRUE(demo.waitForBox());
         else ASSERT_NO_FATAL_FAILURE(dismissBox(demo, "\r"));
+        const bool stalled = c.how == STALLED_ESCAPE || c.how == STALLED_KILL;
+        if (stalled) usleep(1000000);  // a second of frames is far more than a terminal's buffer holds
         if (c.how == TYPE_CTRL_C) demo.send("\x03");
+        if (c.how == STALLED_ESCAPE) demo.send("\x1b");
         if (c.how == HANG_UP) close(demo.master), demo.master = -1;
-        if (c.how == KILL || c.how == KILL_DURING_BOX) kill(demo.pid, c.signal);
-        ASSERT_TRUE(demo.waitForExit()) << "the demo did not end";
-        EXPECT_TRUE(WIFSIGNALED(demo.status) && WTERMSIG(demo.status) == c.signal) << "status " << demo.status;
-        if (c.how != HANG_UP) expectRestored(demo);  // after a hang-up nothing reads the terminal
+        if (c.how == KILL || c.how == KILL_DURING_BOX || c.how == STALLED_KILL) kill(demo.pid, c.signal);
+        ASSERT_TRUE(stalled ? demo.waitForExitUnread() : demo.waitForExit()) << "the demo did not end";
+        if (c.signal) EXPECT_TRUE(WIFSIGNALED(demo.status) && WTERMSIG(demo.status) == c.signal) << demo.status;
+        else EXPECT_TRUE(WIFEXITED(demo.status) && WEXITSTATUS(demo.status) == 0) << "status " << demo.status;
+        if (c.how != HANG_UP) expectRestored(demo, !stalled);  // after a hang-up nothing reads the terminal
     }
 }
 
-TEST(DemoInPty, RefusesWhenStdoutIsNotATerminal)
+// The terminal is asked at start whether it knows synchronized output; frames
+// are wrapped in its marks only when it answers that it does (1 or 2), never
+// when it answers 0 or 4, answers only the device attributes, or nothing.
+TEST(DemoInPty, SynchronizedOutputOnlyWhereTheTerminalKnowsIt)
+{
+    struct Case { const char* answers; bool synchronized; };
+    for (Case c : {Case{"\x1b[?2026;2$y\x1b[?62;22c", true}, Case{"\x1b[?2026;1$y\x1b[?1;2c", true},
+                   Case{"\x1b[?2026;0$y\x1b[?1;2c", false}, Case{"\x1b[?2026;4$y\x1b[?65;1c", false},
+                   Case{"\x1b[?1;2c", false}, Case{"", false}}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(c.answers)));
+        DemoInPty demo(50, 80, true, {}, c.answers);
+        ASSERT_TRUE(demo.waitForBox());
+        demo.send("\r");
+        const size_t before = demo.output.size();
+        ASSERT_TRUE(demo.pumpUntil([&] { return demo.output.size() > before + 100000; })) << "no frames";
+        demo.send("\x1b");
+        ASSERT_TRUE(demo.waitForExit());
+        EXPECT_EQ(demo.framesSince(0) > 0, c.synchronized);
+        EXPECT_EQ(demo.output.find("\x1b[?2026l") != std::string::npos, c.synchronized) << "an end mark";
+        expectRestored(demo);
+    }
+}
+
+// Paced to 10 a second, at most 17 frames in 1.5 s (one more at each end);
+// with --fps 0, as many as the machine can draw, far more than that.
+TEST(DemoInPty, FramesPacedToTheRateAndBackToBackAtZero)
+{
+    for (const char* rate : {"10", "0"}) {
+        SCOPED_TRACE(std::string("--fps ") + rate);
+        DemoInPty demo(50, 80, true, {"--fps", rate});
+        ASSERT_NO_FATAL_FAILURE(dismissBox(demo, "\r"));
+        const size_t from = demo.output.size();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+        demo.pumpUntil([&] { return std::chrono::steady_clock::now() >= until; });
+        EXPECT_EQ(demo.framesSince(from) <= 17, rate[0] != '0') << demo.framesSince(from) << " frames";
+    }
+}
+
+TEST(DemoInPty, RefusesWithoutATerminalThatCanShowIt)
 {
     const std::string folder = makeEmptyFolder();
     FILE* out = std::tmpfile();
@@ -229,4 +323,10 @@ TEST(DemoInPty, RefusesWhenStdoutIsNotATerminal)
               "murl13: the demo needs a terminal (stdout is not a tty)\n");
     EXPECT_EQ(lseek(fileno(out), 0, SEEK_END), 0) << "bytes written to the redirected stdout";
     std::fclose(out), close(errors[0]), rmdir(folder.c_str());
+
+    // A terminal that says it cannot show the picture gets one line naming the window, no escape sequence.
+    DemoInPty dumb(50, 80, true, {"TERM=dumb"});
+    ASSERT_TRUE(dumb.waitForExit());
+    EXPECT_TRUE(WIFEXITED(dumb.status) && WEXITSTATUS(dumb.status) == 1) << "status " << dumb.status;
+    EXPECT_TRUE(dumb.output.find("murl13 --window") != std::string::npos && dumb.output.find('\x1b') == std::string::npos);
 }

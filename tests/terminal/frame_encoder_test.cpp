@@ -26,8 +26,8 @@ namespace {
 // Console colour (bit 0 blue, bit 2 red) to the palette index it must show as,
 // written out rather than computed.
 constexpr int PALETTE_OF_CONSOLE[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
-// Sync marks, a cursor move, both colours and a three-byte glyph, with room.
-constexpr size_t ONE_CELL_MAX_BYTES = 40;
+// A cursor move, both colours and a three-byte glyph, with room.
+constexpr size_t ONE_CELL_MAX_BYTES = 24;
 
 // All 256 glyphs and all 256 attributes, in varied neighbourhoods.
 ScreenBuffer everyGlyphAndAttribute()
@@ -138,13 +138,11 @@ TEST(FrameEncoder, SendsOnlyWhatChanged)
     terminal::encodeFrame(&first, first, SCREEN_ROWS, SCREEN_COLUMNS, bytes);
     EXPECT_EQ(bytes.size(), 0u) << "an unchanged frame writes nothing";
 
-    // One changed cell: the sync marks around a move, its colours and its glyph.
+    // One changed cell: a move, its colours and its glyph.
     ScreenBuffer one = first;
     one[size_t(20) * SCREEN_COLUMNS + 33] = {0xDB, 0x4E};
     terminal::encodeFrame(&first, one, SCREEN_ROWS, SCREEN_COLUMNS, bytes);
     EXPECT_LE(bytes.size(), ONE_CELL_MAX_BYTES) << bytes;
-    EXPECT_EQ(bytes.rfind("\x1b[?2026h", 0), 0u);
-    EXPECT_EQ(bytes.substr(bytes.size() - 8), "\x1b[?2026l");
 
     // Next to a cell just written only the foreground changed: only its half is sent.
     ScreenBuffer pair = first, next;

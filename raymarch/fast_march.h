@@ -15,21 +15,24 @@ struct FastMarchFrame : MarchFrame {
 };
 FastMarchFrame prepareMarchFrame();
 
-// How the fast loop marches: Auto takes four rays per vector register where
-// the processor has AVX2 (checked once at start) and the scalar lanes
-// elsewhere; Scalar and Vector force one (Vector only where it runs).
+// How the fast loop marches: Auto takes the vector lanes, four rays to an
+// AVX2 register, where the processor has AVX2 (checked once at start) and
+// the scalar lanes elsewhere; Scalar and Vector force one (Vector only where
+// it runs).
 enum class MarchLanes { Auto, Scalar, Vector };
 // Returns whether the vector lanes are now in use.
 bool chooseMarchLanes(MarchLanes choice);
 bool vectorLanesAvailable();
 
-// Rays a thread keeps in flight at once, each with its own CellContext.
+// Rays a thread keeps in flight at once on the scalar lanes, each with its
+// own CellContext.
 constexpr int MARCH_LANES = 2;
 
 // Row y, columns firstColumn up to endColumn (excluded), the cells exactly as
-// marchCell draws them. Uses cells for the per-cell values and the scratch, one per ray in flight; reads
-// the pulses, beatCount and timeSec from demo as marchCell does, and asks
-// escapeHeld on every step of every ray.
+// marchCell draws them. The scalar lanes use cells for the per-cell values
+// and the scratch, one per ray in flight (the vector lanes keep their own);
+// reads the pulses, beatCount and timeSec from demo as marchCell does, and
+// asks escapeHeld on every step of every ray.
 void marchSpan(const FastMarchFrame& frame, CellContext (&cells)[MARCH_LANES], int y, int firstColumn,
                int endColumn);
 

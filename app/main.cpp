@@ -1,12 +1,54 @@
-// murl13: the demo. The frame loop lives in the core; the terminal host and the
-// music layer give it a screen, a clock, a keyboard and a song.
-#include <cstdio>
+// murl13: the demo. The frame loop lives in the core; the terminal or the
+// window host gives it a screen, a clock and a keyboard, the music layer a song.
+#include <climits>
+#include <string>
 
 #include <unistd.h>
 
 #include "app/command_line.h"
-#include "runtime/frame_loop.h"
+#include "hosts/console_choice.h"
 #include "hosts/terminal/terminal_app.h"
+#include "hosts/window/window_host.h"
+#include "music/song_path.h"
+#include "runtime/frame_loop.h"
+
+namespace {
+
+// The song is played from the working directory, else from the data folder of
+// the installation this binary belongs to (found from where it runs, so that
+// an installed tree can move).
+std::string installedSongFolder()
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return {};
+    const std::string binary(path, size_t(length));
+    return binary.substr(0, binary.rfind('/') + 1) + MURL13_SONG_FOLDER_FROM_BINARY;
+}
+
+int runInTerminal(const app::DemoOptions& options)
+{
+    if (!terminal::requireTerminal()) return 1;
+    terminal::setFrameRate(options.fps);
+    const int status = runDemo();
+    terminal::closeConsole();
+    // Ctrl-C, SIGTERM and SIGHUP end the demo cleanly, then the process dies
+    // by that signal as its caller expects.
+    terminal::endByStopSignal();
+    return status;
+}
+
+int runInWindow(const app::DemoOptions& options)
+{
+    if (!window::openWindow({options.scale, options.fullscreen, options.fps})) return 1;
+    hosts::useConsole(hosts::Console::Window);
+    const int status = runDemo();
+    window::closeWindow();
+    window::endByStopSignal();
+    return status;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -16,20 +58,12 @@ int main(int argc, char** argv)
     case app::ParseOutcome::BadUsage: app::printDemoUsage(stderr); return 2;
     case app::ParseOutcome::Run: break;
     }
-    const app::HostChoice host = app::chooseHost(options, isatty(STDOUT_FILENO), app::displayNamed());
-    if (host != app::HostChoice::Terminal) {
-        std::fputs(host == app::HostChoice::Window
-                       ? "murl13: this build has no window; run it in a terminal\n"
-                       : "murl13: the demo needs a terminal (stdout is not a tty)\n",
-                   stderr);
-        return 1;
+    music::setSongFolder(installedSongFolder());
+    switch (app::chooseHost(options, isatty(STDOUT_FILENO), app::displayNamed())) {
+    case app::HostChoice::Terminal: return runInTerminal(options);
+    case app::HostChoice::Window: return runInWindow(options);
+    case app::HostChoice::Refuse: break;
     }
-    if (!terminal::requireTerminal()) return 1;
-    terminal::setFrameRate(options.fps);
-    const int status = runDemo();
-    terminal::closeConsole();
-    // Ctrl-C, SIGTERM and SIGHUP end the demo cleanly, then the process dies
-    // by that signal as its caller expects.
-    terminal::endByStopSignal();
-    return status;
+    terminal::requireTerminal();  // says why
+    return 1;
 }

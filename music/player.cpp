@@ -3,6 +3,7 @@
 // the order position and calls the callbacks of the instruments that started.
 #include "state/player.h"
 
+#include "music/song_path.h"
 #include "music/sound_output.h"
 #include "music/tick_loop.h"
 
@@ -42,7 +43,7 @@ bool FSOUND_Init(int, int, unsigned)
 
 Song* FMUSIC_LoadSong(const char* fileName)
 {
-    music::TickLoop* loop = music::openTickLoop(fileName);
+    music::TickLoop* loop = music::openTickLoop(music::findSong(fileName).c_str());
     if (loop == nullptr) return nullptr;
     Song* song = new Song{};
     song->loop = loop;

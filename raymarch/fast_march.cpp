@@ -1,5 +1,7 @@
 #include "raymarch/fast_march.h"
 
+#include <atomic>
+
 #include "raymarch/fast_scenes.h"
 
 namespace {
@@ -72,12 +74,55 @@ void marchCells(const MarchFrame& frame, CellContext (&cells)[MARCH_LANES], int 
     }
 }
 
+// Whether the processor runs the vector lanes, asked once at start.
+bool detectVectorLanes()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+const bool avx2Present = detectVectorLanes();
+std::atomic<bool> vectorLanesChosen{avx2Present};
+
 }  // namespace
 
-MarchFrame prepareMarchFrame() { return marchFrameOf(demo); }
+bool vectorLanesAvailable() { return avx2Present; }
 
-void marchSpan(const MarchFrame& frame, CellContext (&cell)[MARCH_LANES], int y, int firstColumn, int endColumn)
+bool chooseMarchLanes(MarchLanes choice)
 {
+    vectorLanesChosen = avx2Present && choice != MarchLanes::Scalar;
+    return vectorLanesChosen;
+}
+
+FastMarchFrame prepareMarchFrame() { return {marchFrameOf(demo), vectorLanesChosen.load()}; }
+
+RayState startRayOfCell(const MarchFrame& frame, int x, int y)
+{
+    screenBuffer[y * SCREEN_COLUMNS + x] = CharInfo{MISS_GLYPH, MISS_ATTR};
+    RayState ray;
+    startRay(frame, ray, float(x - 40), float(y - 25));
+    return ray;
+}
+
+CharInfo shadeCellOfRay(const MarchFrame& frame, float travelled, Vector3 p, Vector3 samples, int hitMaterial)
+{
+    return shadeSamples(frame, travelled, p, samples, hitMaterial);
+}
+
+float wobbleOfOneRay(float x, double t, double beat) { return rods::wobble(x, t, beat); }
+
+void marchSpan(const FastMarchFrame& frame, CellContext (&cell)[MARCH_LANES], int y, int firstColumn,
+               int endColumn)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    if (frame.vectorLanes) {
+        marchSpanLanes(frame, y, firstColumn, endColumn);
+        return;
+    }
+#endif
     switch (frame.effectId) {
     case 1: marchCells<fastscene::scene1>(frame, cell, y, firstColumn, endColumn); break;
     case 2: marchCells<fastscene::scene2>(frame, cell, y, firstColumn, endColumn); break;

@@ -23,19 +23,11 @@ struct ExactPath {
     using Context = CellContext;
     static float fold(float v, double period, double offset = FOLD_OFFSET) { return foldExact(v, period, offset); }
 
-    // The inner remainder is taken from the outer one: inner divides outer,
-    // so fmod(fmod(a, outer), inner) is fmod(a, inner), and both remainders
-    // are exact, so the bits are the same.
+    // The inner remainder is taken from the outer one.
     static TwoFolds foldTwice(float v, double outer, double inner, double offset)
     {
         const float shifted = float(double(v) + offset);
-        const double r = double(float(exactRemainder(double(shifted), outer)));
-        double ri = r;
-        if (ri >= 2.0 * inner) ri -= 2.0 * inner;
-        else if (ri >= inner) ri -= inner;
-        else if (ri <= -2.0 * inner) ri += 2.0 * inner;
-        else if (ri <= -inner) ri += inner;
-        return {float(r - outer / 2.0), float(double(float(ri)) - inner / 2.0)};
+        return foldsOfRemainder(double(float(exactRemainder(double(shifted), outer))), outer, inner);
     }
 
     // The turn goes through the ray's memo for the axis, keyed by the bits
@@ -55,6 +47,7 @@ struct ExactPath {
 
     // wobbleExact gives the bits of the library formula.
     static float wobble(CellContext&, float x, double t, double beat) { return rods::wobbleExact(x, t, beat); }
+    static void markMaterial(CellContext& cell, bool nearAxis) { cell.hitMaterial = nearAxis ? 1 : 0; }
 };
 
 inline float scene1(CellContext& cell, float x, float y, float z) { return foam::scene1<ExactPath>(cell, x, y, z); }

@@ -19,19 +19,53 @@
 // every coordinate above -500 (below it the remainder turns negative).
 constexpr double FOLD_OFFSET = 500.0;
 
+// The few operations the formulas spell out beyond + - * /, for one float
+// or double at a time. The same formulas also run on four rays at once:
+// raymarch/lanes_avx2.h gives these names for its vector lanes, so every
+// template below (and every scene) is written once for both.
+inline double widen(float v) { return double(v); }
+inline float narrow(double v) { return float(v); }
+inline double absOf(double v) { return std::fabs(v); }
+inline double sqrtOf(double v) { return std::sqrt(v); }
+inline double truncOf(double v) { return std::trunc(v); }
+// Whether a and b round to the same float.
+inline bool sameFloat(double a, double b) { return float(a) == float(b); }
+inline bool both(bool a, bool b) { return a && b; }
+template <class T>
+inline T pick(bool condition, T a, T b)
+{
+    return condition ? a : b;
+}
+
+// A point of float type F: Vector3 for one float, three lanes otherwise.
+template <class F>
+struct PointOf {
+    struct type {
+        F x, y, z;
+    };
+};
+template <>
+struct PointOf<float> {
+    using type = Vector3;
+};
+template <class F>
+using Point3 = typename PointOf<F>::type;
+
 // sqrt(a*a + b*b); the sum of squares is rounded to float before the root,
 // so a sum beyond the float range gives +infinity.
-inline float length2(float a, float b)
+template <class F>
+inline F length2(F a, F b)
 {
-    const float q = float(double(a) * a + double(b) * b);
-    return float(std::sqrt(double(q)));
+    const F q = narrow(widen(a) * widen(a) + widen(b) * widen(b));
+    return narrow(sqrtOf(widen(q)));
 }
 
 // sqrt(a*a + b*b + c*c), with the same two roundings as length2.
-inline float length3(float a, float b, float c)
+template <class F>
+inline F length3(F a, F b, F c)
 {
-    const float q = float(double(a) * a + double(b) * b + double(c) * c);
-    return float(std::sqrt(double(q)));
+    const F q = narrow(widen(a) * widen(a) + widen(b) * widen(b) + widen(c) * widen(c));
+    return narrow(sqrtOf(widen(q)));
 }
 
 // a0*b0 + a1*b1 + a2*b2, rounded once.
@@ -42,40 +76,47 @@ inline float dot3(float a0, float a1, float a2, float b0, float b1, float b2)
 
 // Box with half-extents hx, hy, hz around the origin: the largest per-axis
 // excess (exact inside and on the faces, an underestimate outside corners).
-inline float boxDistance(float x, float y, float z, float hx, float hy, float hz)
+template <class F>
+inline F boxDistance(F x, F y, F z, float hx, float hy, float hz)
 {
-    const double ex = std::fabs(double(x)) - hx;
-    const double ey = std::fabs(double(y)) - hy;
-    const double ez = std::fabs(double(z)) - hz;
-    const double exy = ex > ey ? ex : ey;
-    return float(exy > ez ? exy : ez);
+    const auto ex = absOf(widen(x)) - double(hx);
+    const auto ey = absOf(widen(y)) - double(hy);
+    const auto ez = absOf(widen(z)) - double(hz);
+    const auto exy = pick(ex > ey, ex, ey);
+    return narrow(pick(exy > ez, exy, ez));
 }
 
 // Cube of half-size halfSize around the origin, in the same Chebyshev form.
-inline float cubeDistance(float x, float y, float z, float halfSize)
+template <class F>
+inline F cubeDistance(F x, F y, F z, float halfSize)
 {
     return boxDistance(x, y, z, halfSize, halfSize, halfSize);
 }
 
 // Sphere of radius r around the origin.
-inline float sphereDistance(float x, float y, float z, float r)
+template <class F>
+inline F sphereDistance(F x, F y, F z, float r)
 {
-    return float(double(length3(x, y, z)) - r);
+    return narrow(widen(length3(x, y, z)) - double(r));
 }
 
 // Infinite cylinders along one axis, radius c + d (the two subtractions in
-// that order, rounded once). The coordinate along the axis is not read.
-inline float cylinderX(float, float y, float z, float c, float d)
+// that order, rounded once; d may differ from point to point). The
+// coordinate along the axis is not read.
+template <class F, class R>
+inline F cylinderX(F, F y, F z, float c, R d)
 {
-    return float(double(length2(y, z)) - c - d);
+    return narrow(widen(length2(y, z)) - double(c) - widen(d));
 }
-inline float cylinderY(float x, float, float z, float c, float d)
+template <class F, class R>
+inline F cylinderY(F x, F, F z, float c, R d)
 {
-    return float(double(length2(x, z)) - c - d);
+    return narrow(widen(length2(x, z)) - double(c) - widen(d));
 }
-inline float cylinderZ(float x, float y, float, float c, float d)
+template <class F, class R>
+inline F cylinderZ(F x, F y, F, float c, R d)
 {
-    return float(double(length2(x, y)) - c - d);
+    return narrow(widen(length2(x, y)) - double(c) - widen(d));
 }
 
 // Repeats space with period P: fmod(v + offset, P) - P/2, the sum, the
@@ -99,14 +140,19 @@ inline float fold(float v, double period, double offset = FOLD_OFFSET)
 // returns (+0 for an exact multiple, -0 for -0). Anything else (negative,
 // huge, not a number) goes to fmod.
 constexpr double EXACT_REMAINDER_LIMIT = 16777216.0;  // 2^24
+inline double wholeQuotient(double v) { return double(int32_t(v)); }
+// The steps after the domain check, for a dividend in [0, 2^24).
+template <class D>
+inline D remainderInRange(D a, double period)
+{
+    const D q = wholeQuotient(a * (1.0 / period));
+    const D r = a - q * period;
+    return pick(r < 0.0, r + period, pick(r >= period, r - period, r));
+}
 inline double exactRemainder(double a, double period)
 {
     if (!(a >= 0.0 && a < EXACT_REMAINDER_LIMIT)) return std::fmod(a, period);
-    const double q = double(int32_t(a * (1.0 / period)));
-    const double r = a - q * period;
-    if (r < 0.0) return r + period;
-    if (r >= period) return r - period;
-    return r;
+    return remainderInRange(a, period);
 }
 
 // fold with the exact remainder: the same result for every v.
@@ -118,9 +164,11 @@ inline float foldExact(float v, double period, double offset = FOLD_OFFSET)
 }
 
 // The cosine and sine of an angle, each rounded to float before use.
-struct AxisTurn {
-    double c, s;
+template <class D>
+struct TurnOf {
+    D c, s;
 };
+using AxisTurn = TurnOf<double>;
 inline AxisTurn axisTurn(float angle)
 {
     return {double(float(std::cos(double(angle)))), double(float(std::sin(double(angle))))};
@@ -129,36 +177,26 @@ inline AxisTurn axisTurn(float angle)
 // Rotations about one axis. They share one sense: of the two components that
 // change (in x, y, z order), the first becomes first*c + second*s and the
 // second becomes second*c - first*s. Each changed component is rounded once.
-inline Vector3 rotateX(float x, float y, float z, float angle)
+// These take the cosine and sine already taken, for an angle that stays the
+// same over many calls.
+template <class F, class D>
+inline Point3<F> rotateX(F x, F y, F z, TurnOf<D> t)
 {
-    const AxisTurn t = axisTurn(angle);
-    return {x, float(double(y) * t.c + double(z) * t.s), float(double(z) * t.c - double(y) * t.s)};
+    return {x, narrow(widen(y) * t.c + widen(z) * t.s), narrow(widen(z) * t.c - widen(y) * t.s)};
 }
-inline Vector3 rotateY(float x, float y, float z, float angle)
+template <class F, class D>
+inline Point3<F> rotateY(F x, F y, F z, TurnOf<D> t)
 {
-    const AxisTurn t = axisTurn(angle);
-    return {float(double(x) * t.c + double(z) * t.s), y, float(double(z) * t.c - double(x) * t.s)};
+    return {narrow(widen(x) * t.c + widen(z) * t.s), y, narrow(widen(z) * t.c - widen(x) * t.s)};
 }
-inline Vector3 rotateZ(float x, float y, float z, float angle)
+template <class F, class D>
+inline Point3<F> rotateZ(F x, F y, F z, TurnOf<D> t)
 {
-    const AxisTurn t = axisTurn(angle);
-    return {float(double(x) * t.c + double(y) * t.s), float(double(y) * t.c - double(x) * t.s), z};
+    return {narrow(widen(x) * t.c + widen(y) * t.s), narrow(widen(y) * t.c - widen(x) * t.s), z};
 }
-
-// The same rotations with the cosine and sine already taken, for an angle
-// that stays the same over many calls.
-inline Vector3 rotateX(float x, float y, float z, AxisTurn t)
-{
-    return {x, float(double(y) * t.c + double(z) * t.s), float(double(z) * t.c - double(y) * t.s)};
-}
-inline Vector3 rotateY(float x, float y, float z, AxisTurn t)
-{
-    return {float(double(x) * t.c + double(z) * t.s), y, float(double(z) * t.c - double(x) * t.s)};
-}
-inline Vector3 rotateZ(float x, float y, float z, AxisTurn t)
-{
-    return {float(double(x) * t.c + double(y) * t.s), float(double(y) * t.c - double(x) * t.s), z};
-}
+inline Vector3 rotateX(float x, float y, float z, float angle) { return rotateX(x, y, z, axisTurn(angle)); }
+inline Vector3 rotateY(float x, float y, float z, float angle) { return rotateY(x, y, z, axisTurn(angle)); }
+inline Vector3 rotateZ(float x, float y, float z, float angle) { return rotateZ(x, y, z, axisTurn(angle)); }
 inline Vector3 rotateXYZ(float x, float y, float z, AxisTurn a, AxisTurn b, AxisTurn g)
 {
     const Vector3 rx = rotateX(x, y, z, a);

@@ -63,10 +63,19 @@ inline MarchFrame marchFrameOf(const DemoState& state)
 }
 
 // p + d * dir, each component rounded.
-inline Vector3 advance(Vector3 p, float d, Vector3 dir)
+template <class P, class F>
+inline P advance(P p, F d, P dir)
 {
-    return {float(double(p.x) + double(d) * dir.x), float(double(p.y) + double(d) * dir.y),
-            float(double(p.z) + double(d) * dir.z)};
+    return {narrow(widen(p.x) + widen(d) * widen(dir.x)), narrow(widen(p.y) + widen(d) * widen(dir.y)),
+            narrow(widen(p.z) + widen(d) * widen(dir.z))};
+}
+
+// How far the sample p lies from the reference point.
+template <class P>
+inline auto travelledFrom(P p, Vector3 ref)
+{
+    return length3(narrow(widen(p.x) - double(ref.x)), narrow(widen(p.y) - double(ref.y)),
+                   narrow(widen(p.z) - double(ref.z)));
 }
 
 // A ray's locals between the steps.
@@ -98,7 +107,7 @@ inline RayStep stepRay(const MarchFrame& frame, RayState& ray, Vector3& samplePo
     const Vector3 ref = frame.reference;
     samplePoint = p;
     ray.d = distance(p.x, p.y, p.z);
-    ray.travelled = length3(float(double(p.x) - ref.x), float(double(p.y) - ref.y), float(double(p.z) - ref.z));
+    ray.travelled = travelledFrom(p, ref);
     if (ray.d < HIT_DISTANCE) return RayStep::Hit;
     if (escapeHeld()) return RayStep::Ended;
     const Vector3 next = advance(p, ray.d, ray.dir);
@@ -112,33 +121,48 @@ inline RayStep stepRay(const MarchFrame& frame, RayState& ray, Vector3& samplePo
     return RayStep::Going;
 }
 
+// The three forward samples of the normal, in this order.
+inline float normalSampleAt(float v) { return float(double(v) + double(NORMAL_STEP)); }
+template <class Distance>
+inline Vector3 normalSamples(Distance distance, float x, float y, float z)
+{
+    const float gx = distance(normalSampleAt(x), y, z);
+    const float gy = distance(x, normalSampleAt(y), z);
+    const float gz = distance(x, y, normalSampleAt(z));
+    return {gx, gy, gz};
+}
+
 // The normalised gradient of three forward samples.
 template <class Distance>
 inline Vector3 normalOf(Distance distance, float x, float y, float z)
 {
-    const double h = NORMAL_STEP;
-    const float gx = distance(float(double(x) + h), y, z);
-    const float gy = distance(x, float(double(y) + h), z);
-    const float gz = distance(x, y, float(double(z) + h));
-    return normalize({gx, gy, gz});
+    return normalize(normalSamples(distance, x, y, z));
 }
 
-// A hit: one more step with the last distance gives the shaded point; its
-// normal, shade and fade give the glyph, and hitMaterial as the normal's
-// samples leave it gives the ramp with beatCount.
-template <class Distance>
-inline CharInfo shadeHit(const MarchFrame& frame, const RayState& ray, const int& hitMaterial, Distance distance)
+// A hit's cell from the shaded point p, the normal's samples and
+// hitMaterial as they leave it: the normal's shade and the fade give the
+// glyph, the material the ramp with beatCount.
+inline CharInfo shadeSamples(const MarchFrame& frame, float travelled, Vector3 p, Vector3 samples, int hitMaterial)
 {
-    const Vector3 p = advance(ray.p, ray.d, ray.dir);
-    const Vector3 n = normalOf(distance, p.x, p.y, p.z);
+    const Vector3 n = normalize(samples);
     const Vector3 light = frame.light;
     const float lit = dot3(n.x, n.y, n.z, light.x, light.y, light.z);
     float shade = float(std::fabs(double(lit)) * 0.5 + 0.5);
     if (shade < 0.0f) shade = 0.0f;
     else if (shade > 1.0f) shade = 1.0f;
 
-    const double fade = hitFade(ray.travelled, frame.viewDistance);
+    const double fade = hitFade(travelled, frame.viewDistance);
     const uint16_t glyph = shadeGlyph(shadeIndexOf(shade, fade));
     const int64_t ramp = rampNumber(frame.effectId, p, hitMaterial, relaxedLoad(demo.beatCount));
     return CharInfo{glyph, rampAttribute(colourIndexOf(shade, fade), ramp)};
+}
+
+// A hit: one more step with the last distance gives the shaded point, where
+// the normal's samples are taken.
+template <class Distance>
+inline CharInfo shadeHit(const MarchFrame& frame, const RayState& ray, const int& hitMaterial, Distance distance)
+{
+    const Vector3 p = advance(ray.p, ray.d, ray.dir);
+    const Vector3 samples = normalSamples(distance, p.x, p.y, p.z);
+    return shadeSamples(frame, ray.travelled, p, samples, hitMaterial);
 }

@@ -47,29 +47,32 @@
 namespace rods {
 
 // The three arguments and the gain of the cosine, each rounded as written.
-struct WobbleTerms {
-    double argA, argB, argG;
+template <class D>
+struct WobbleTermsOf {
+    D argA, argB, argG;
     double gain;
 };
-inline WobbleTerms wobbleTerms(float x, double t, double beat)
+template <class F>
+inline auto wobbleTerms(F x, double t, double beat)
 {
-    const double xd = double(x);
-    return {xd * 0.1 + t * 6.0, xd * 0.3 + t * 4.0, xd * 0.2 + t * 5.0, beat * 0.05};
+    const auto xd = widen(x);
+    return WobbleTermsOf<decltype(xd)>{xd * 0.1 + t * 6.0, xd * 0.3 + t * 4.0, xd * 0.2 + t * 5.0, beat * 0.05};
 }
 
 // g + (a - b) from the sines of argA and argB and the cosine of argG.
-inline double wobbleSum(double sinA, double sinB, double cosG, double gain)
+template <class D>
+inline D wobbleSum(D sinA, D sinB, D cosG, double gain)
 {
-    const double a = sinA * 0.05;
-    const double b = sinB * 0.05;
-    const double g = cosG * gain;
+    const D a = sinA * 0.05;
+    const D b = sinB * 0.05;
+    const D g = cosG * gain;
     return g + (a - b);
 }
 
 // The formula with the library's sine and cosine.
 inline float wobble(float x, double t, double beat)
 {
-    const WobbleTerms terms = wobbleTerms(x, t, beat);
+    const auto terms = wobbleTerms(x, t, beat);
     return float(wobbleSum(std::sin(terms.argA), std::sin(terms.argB), std::cos(terms.argG), terms.gain));
 }
 
@@ -95,6 +98,13 @@ inline constexpr double QUADRANT_ROWS[2][7] = {
     {-0.5, rounded_trig::C1, rounded_trig::C2, rounded_trig::C3, rounded_trig::C4, rounded_trig::C5,
      rounded_trig::C6},
 };
+// The row's polynomial in z = r*r; row(i) gives coefficient i.
+template <class D, class Row>
+inline D quadrantSeries(D z, Row row)
+{
+    const D z2 = z * z;
+    return (row(0) + z * row(1)) + z2 * ((row(2) + z * row(3)) + z2 * ((row(4) + z * row(5)) + z2 * row(6)));
+}
 inline double sineOfQuadrant(double xd, int shift)
 {
     const rounded_trig::Reduced red = rounded_trig::reduceDouble(xd);
@@ -103,8 +113,7 @@ inline double sineOfQuadrant(double xd, int shift)
     const double* c = QUADRANT_ROWS[odd];
     const double r = red.r;
     const double z = r * r;
-    const double z2 = z * z;
-    const double p = (c[0] + z * c[1]) + z2 * ((c[2] + z * c[3]) + z2 * ((c[4] + z * c[5]) + z2 * c[6]));
+    const double p = quadrantSeries(z, [c](int i) { return c[i]; });
     // head: r for the sine row, 1 for the cosine row; scale: head z.
     const uint64_t cosineRow = uint64_t(0) - uint64_t(odd);
     const double head =
@@ -126,7 +135,7 @@ inline bool wobbleRoundsSafely(double w, double gain, float& out)
 // The fast path alone: false when the library must answer.
 inline bool wobbleFast(float x, double t, double beat, float& out)
 {
-    const WobbleTerms terms = wobbleTerms(x, t, beat);
+    const auto terms = wobbleTerms(x, t, beat);
     // Written so that NaN fails.
     if (!(std::fabs(terms.argA) <= WOBBLE_ARGUMENT_LIMIT && std::fabs(terms.argB) <= WOBBLE_ARGUMENT_LIMIT &&
           std::fabs(terms.argG) <= WOBBLE_ARGUMENT_LIMIT && std::fabs(terms.gain) <= WOBBLE_GAIN_LIMIT))

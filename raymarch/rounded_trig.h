@@ -47,6 +47,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "raymarch/primitives.h"
+
 namespace rounded_trig {
 
 // Largest |x| handled here: 2^20.
@@ -78,36 +80,42 @@ inline bool inDomain(float x)
     return magnitude - 1u < DOMAIN_LIMIT_BITS;
 }
 
-// r = x - k*pi/2 and k, for x in the domain.
-struct Reduced {
-    double r;
-    double k;  // a whole number
+// r = x - k*pi/2 and k, for x in the domain. The steps below are templates
+// so that the vector lanes (lanes_avx2.h) take the very same ones.
+template <class D>
+struct ReducedOf {
+    D r;
+    D k;  // a whole number
 };
+using Reduced = ReducedOf<double>;
 // The same steps hold for a double xd with |xd| <= 2^20: k*P1 is exact as
 // before, and xd - k*P1 is too (both are multiples of the spacing of xd's
 // doubles, at least 2^-52 from |xd| >= 1 on, and they differ by under 1;
 // for k = +-1 and |xd| < 1 they lie within a factor 2 of each other).
-inline Reduced reduceDouble(double xd)
+template <class D>
+inline ReducedOf<D> reduceDouble(D xd)
 {
-    const double kd = (xd * TWO_OVER_PI + ROUND_SHIFTER) - ROUND_SHIFTER;
-    const double r = (xd - kd * PIO2_HIGH) - kd * PIO2_LOW;
+    const D kd = (xd * TWO_OVER_PI + ROUND_SHIFTER) - ROUND_SHIFTER;
+    const D r = (xd - kd * PIO2_HIGH) - kd * PIO2_LOW;
     return {r, kd};
 }
 inline Reduced reduce(float x) { return reduceDouble(double(x)); }
 
-inline double sinKernel(double r)
+template <class D>
+inline D sinKernel(D r)
 {
-    const double z = r * r;
-    const double z2 = z * z;
-    const double p = (S1 + z * S2) + z2 * ((S3 + z * S4) + z2 * (S5 + z * S6));
+    const D z = r * r;
+    const D z2 = z * z;
+    const D p = (S1 + z * S2) + z2 * ((S3 + z * S4) + z2 * (S5 + z * S6));
     return r + (r * z) * p;
 }
 
-inline double cosKernel(double r)
+template <class D>
+inline D cosKernel(D r)
 {
-    const double z = r * r;
-    const double z2 = z * z;
-    const double q = (C1 + z * C2) + z2 * ((C3 + z * C4) + z2 * (C5 + z * C6));
+    const D z = r * r;
+    const D z2 = z * z;
+    const D q = (C1 + z * C2) + z2 * ((C3 + z * C4) + z2 * (C5 + z * C6));
     return 1.0 - (0.5 * z - z2 * q);
 }
 
@@ -139,11 +147,16 @@ inline SinCos estimate(float x) { return estimateDouble(double(x)); }
 // the margin of d rounds the same way.
 // (The rounded value does not wait for the margin: with the check predicted
 // to pass, the caller goes on with it while the check completes.)
+template <class D>
+inline auto roundsSafely(D d, D k)
+{
+    const D margin = absOf(d) * 0x1p-47 + absOf(k) * 0x1p-81;
+    return sameFloat(d - margin, d + margin);
+}
 inline bool roundSafely(double d, double k, float& out)
 {
     out = float(d);
-    const double margin = std::fabs(d) * 0x1p-47 + std::fabs(k) * 0x1p-81;
-    return float(d - margin) == float(d + margin);
+    return roundsSafely(d, k);
 }
 
 inline float librarySin(float x) { return float(std::sin(double(x))); }

@@ -30,24 +30,24 @@ static_assert(COARSE.period == 3.0 * MIDDLE.period && COARSE.offset == MIDDLE.of
 
 // The three channels of one level at folded point (x, y, z): along z, x and y,
 // in that order; returns the deepest of them and the running maximum.
-inline float deepestChannel(float best, float x, float y, float z, float w)
+template <class F>
+inline F deepestChannel(F best, F x, F y, F z, float w)
 {
-    const float alongZ = -boxDistance(x, y, z, w, w, CHANNEL_LENGTH);
-    const float alongX = -boxDistance(x, y, z, CHANNEL_LENGTH, w, w);
-    const float alongY = -boxDistance(x, y, z, w, CHANNEL_LENGTH, w);
-    if (alongZ > best) best = alongZ;
-    if (alongX > best) best = alongX;
-    if (alongY > best) best = alongY;
-    return best;
+    const F alongZ = -boxDistance(x, y, z, w, w, CHANNEL_LENGTH);
+    const F alongX = -boxDistance(x, y, z, CHANNEL_LENGTH, w, w);
+    const F alongY = -boxDistance(x, y, z, w, CHANNEL_LENGTH, w);
+    best = pick(alongZ > best, alongZ, best);
+    best = pick(alongX > best, alongX, best);
+    return pick(alongY > best, alongY, best);
 }
 
-template <class Path>
-inline float scene6(typename Path::Context&, float x, float y, float z)
+template <class Path, class F>
+inline F scene6(typename Path::Context&, F x, F y, F z)
 {
-    const TwoFolds fx = Path::foldTwice(x, COARSE.period, MIDDLE.period, COARSE.offset);
-    const TwoFolds fy = Path::foldTwice(y, COARSE.period, MIDDLE.period, COARSE.offset);
-    const TwoFolds fz = Path::foldTwice(z, COARSE.period, MIDDLE.period, COARSE.offset);
-    float best = cubeDistance(x, y, z, CUBE_HALF_SIZE);
+    const auto fx = Path::foldTwice(x, COARSE.period, MIDDLE.period, COARSE.offset);
+    const auto fy = Path::foldTwice(y, COARSE.period, MIDDLE.period, COARSE.offset);
+    const auto fz = Path::foldTwice(z, COARSE.period, MIDDLE.period, COARSE.offset);
+    F best = cubeDistance(x, y, z, CUBE_HALF_SIZE);
     best = deepestChannel(best, fx.outer, fy.outer, fz.outer, COARSE.halfWidth);
     best = deepestChannel(best, fx.inner, fy.inner, fz.inner, MIDDLE.halfWidth);
     best = deepestChannel(best, Path::fold(x, FINE.period, FINE.offset), Path::fold(y, FINE.period, FINE.offset),

@@ -22,34 +22,34 @@ constexpr double CUBE_SWELL = double(0.1f);         // extra half-size per unit 
 
 // The turn by one rotation angle, amplitude * sin(cell phase + drift + twist):
 // the sum rounded to float here, the rest by Path::spinTurn through spinAngle.
-template <class Path>
-inline AxisTurn spinTurn(typename Path::Context& context, int axis, float cellCoordinate, double drift,
-                  float axisCoordinate, float beat, double amplitude)
+template <class Path, class F>
+inline auto spinTurn(typename Path::Context& context, int axis, F cellCoordinate, double drift, F axisCoordinate,
+                     float beat, double amplitude)
 {
     // The cell index truncates toward zero, so cells -1 and 0 share index 0.
-    const double cellIndex = std::trunc(double(cellCoordinate) * CELL_INDEX_SCALE);
-    const float argument = float(cellIndex * CELL_PHASE + drift + double(axisCoordinate) * TWIST_SCALE * beat);
+    const auto cellIndex = truncOf(widen(cellCoordinate) * CELL_INDEX_SCALE);
+    const F argument = narrow(cellIndex * CELL_PHASE + drift + widen(axisCoordinate) * TWIST_SCALE * double(beat));
     return Path::spinTurn(context, axis, argument, amplitude);
 }
 
-template <class Path>
-inline float scene2(typename Path::Context& context, float x, float y, float z)
+template <class Path, class F>
+inline F scene2(typename Path::Context& context, F x, F y, F z)
 {
     const double t = demo.timeSec;
     const float beat = relaxedLoad(demo.beatPulse);
     const float accent = relaxedLoad(demo.accentPulse);
-    const Vector3 cell = context.samplePoint;
+    const Point3<F> cell = context.samplePoint;
 
-    const float qx = Path::fold(x, CELL_PERIOD);
-    const float qy = Path::fold(y, CELL_PERIOD);
-    const float qz = Path::fold(z, CELL_PERIOD);
+    const F qx = Path::fold(x, CELL_PERIOD);
+    const F qy = Path::fold(y, CELL_PERIOD);
+    const F qz = Path::fold(z, CELL_PERIOD);
 
-    const AxisTurn a = spinTurn<Path>(context, 0, cell.x, t * double(0.04f), qx, beat, 11.5);
-    const Vector3 r1 = rotateX(qx, qy, qz, a);
-    const AxisTurn b = spinTurn<Path>(context, 1, cell.y, t * double(0.05f), r1.y, beat, 15.5);
-    const Vector3 r2 = rotateY(qx, r1.y, r1.z, b);
-    const AxisTurn g = spinTurn<Path>(context, 2, cell.z, t * double(0.07f), r2.z, beat, 17.5);
-    const Vector3 r3 = rotateZ(r2.x, r1.y, r2.z, g);
+    const auto a = spinTurn<Path>(context, 0, cell.x, t * double(0.04f), qx, beat, 11.5);
+    const Point3<F> r1 = rotateX(qx, qy, qz, a);
+    const auto b = spinTurn<Path>(context, 1, cell.y, t * double(0.05f), r1.y, beat, 15.5);
+    const Point3<F> r2 = rotateY(qx, r1.y, r1.z, b);
+    const auto g = spinTurn<Path>(context, 2, cell.z, t * double(0.07f), r2.z, beat, 17.5);
+    const Point3<F> r3 = rotateZ(r2.x, r1.y, r2.z, g);
 
     const float halfSize = float(double(accent) * CUBE_SWELL + CUBE_HALF_SIZE);
     return cubeDistance(r3.x, r3.y, r2.z, halfSize);

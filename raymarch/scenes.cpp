@@ -22,6 +22,7 @@ struct LibraryPath {
         return axisTurn(spinAngle(argument, amplitude));
     }
     static float wobble(DemoState&, float x, double t, double beat) { return rods::wobble(x, t, beat); }
+    static void markMaterial(DemoState& state, bool nearAxis) { state.hitMaterial = nearAxis ? 1 : 0; }
 };
 
 }  // namespace

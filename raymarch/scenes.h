@@ -19,7 +19,11 @@
 //                            scene 2's rotation about axis 0, 1 or 2.
 //   wobble(context, x, t, beat)
 //                            rods::wobble(x, t, beat), scene 4's wobble, or
-//                            one with the same bits.
+//                            one with the same bits;
+//   markMaterial(context, nearAxis)
+//                            scene 4's hitMaterial, 1 where nearAxis holds.
+// The formulas are also templates over the point's float type F: one float,
+// or four in vector lanes (lanes_avx2.h), with widen, narrow and pick.
 // The functions below are the straightforward instantiations (the library
 // fmod, demo's fields, every value per call); the fast cell loop instantiates
 // the same templates in fast_scenes.h.
@@ -50,9 +54,23 @@ float scene5Distance(float x, float y, float z);
 float scene6Distance(float x, float y, float z);
 
 // The two folds of one coordinate that Path::foldTwice returns.
-struct TwoFolds {
-    float outer, inner;
+template <class F>
+struct FoldPair {
+    F outer, inner;
 };
+using TwoFolds = FoldPair<float>;
+
+// Both folds from r, the remainder of the shifted coordinate by outer rounded
+// to float: inner divides outer, so fmod(fmod(a, outer), inner) is
+// fmod(a, inner), and both remainders are exact, so the bits are fold's.
+template <class D>
+inline auto foldsOfRemainder(D r, double outer, double inner)
+{
+    const D ri = pick(r >= 2.0 * inner, r - 2.0 * inner,
+                      pick(r >= inner, r - inner,
+                           pick(r <= -2.0 * inner, r + 2.0 * inner, pick(r <= -inner, r + inner, r))));
+    return FoldPair<decltype(narrow(r))>{narrow(r - outer / 2.0), narrow(widen(narrow(ri)) - inner / 2.0)};
+}
 
 // Scene 2's angle for a sine argument: the sine rounded to float, the product
 // rounded.

@@ -16,33 +16,37 @@ constexpr double BALL_REST_RADIUS = 7.0;     // scene 1, swells by accentPulse
 constexpr float FRAME_BALL_RADIUS = 13.0f;  // scene 3, overlapping balls
 
 // Negative outside the holes of the period-2 lattice.
-template <class Path>
-inline float holeLattice(float x, float y, float z)
+template <class Path, class F>
+inline F holeLattice(F x, F y, F z)
 {
     return -sphereDistance(Path::fold(x, FINE_PERIOD), Path::fold(y, FINE_PERIOD), Path::fold(z, FINE_PERIOD),
                            HOLE_RADIUS);
 }
 
 // The larger of two distances; the first wins a tie.
-inline float larger(float a, float b) { return b > a ? b : a; }
-
-template <class Path>
-inline float scene1(typename Path::Context&, float x, float y, float z)
+template <class F>
+inline F larger(F a, F b)
 {
-    const float holes = holeLattice<Path>(x, y, z);
+    return pick(b > a, b, a);
+}
+
+template <class Path, class F>
+inline F scene1(typename Path::Context&, F x, F y, F z)
+{
+    const F holes = holeLattice<Path>(x, y, z);
     const float radius = float(double(relaxedLoad(demo.accentPulse)) + BALL_REST_RADIUS);
-    const float balls = sphereDistance(Path::fold(x, CELL_PERIOD), Path::fold(y, CELL_PERIOD),
+    const F balls = sphereDistance(Path::fold(x, CELL_PERIOD), Path::fold(y, CELL_PERIOD),
                                        Path::fold(z, CELL_PERIOD), radius);
     return larger(holes, balls);
 }
 
-template <class Path>
-inline float scene3(typename Path::Context&, float x, float y, float z)
+template <class Path, class F>
+inline F scene3(typename Path::Context&, F x, F y, F z)
 {
-    const float holes = holeLattice<Path>(x, y, z);
+    const F holes = holeLattice<Path>(x, y, z);
     // Balls of radius 13 in 20-unit cells overlap; outside their union only
     // beams along the cell edges remain.
-    const float beams = -sphereDistance(Path::fold(x, CELL_PERIOD), Path::fold(y, CELL_PERIOD),
+    const F beams = -sphereDistance(Path::fold(x, CELL_PERIOD), Path::fold(y, CELL_PERIOD),
                                         Path::fold(z, CELL_PERIOD), FRAME_BALL_RADIUS);
     return larger(holes, beams);
 }

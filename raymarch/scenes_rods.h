@@ -26,52 +26,52 @@ constexpr double LATTICE_PERIOD = 20.0;
 constexpr float LATTICE_ROD_RADIUS = 1.0f;  // plus 1 + accentPulse
 constexpr float LATTICE_HOLE_RADIUS = 1.0f;
 
-template <class Path>
-inline float scene4(typename Path::Context& context, float x, float y, float z)
+template <class Path, class F>
+inline F scene4(typename Path::Context& context, F x, F y, F z)
 {
     // Wobble from the unfolded x, time and beat (rod_wobble.h).
-    const float w = Path::wobble(context, x, demo.timeSec, double(relaxedLoad(demo.beatPulse)));
+    const F w = Path::wobble(context, x, demo.timeSec, double(relaxedLoad(demo.beatPulse)));
 
-    const float qx = Path::fold(x, HOLE_PERIOD);
-    const float qy = Path::fold(y, HOLE_PERIOD);
-    const float qz = Path::fold(z, HOLE_PERIOD);
-    const float gridY = Path::fold(y, ROD_GRID_PERIOD);
-    const float gridZ = Path::fold(z, ROD_GRID_PERIOD);
+    const F qx = Path::fold(x, HOLE_PERIOD);
+    const F qy = Path::fold(y, HOLE_PERIOD);
+    const F qz = Path::fold(z, HOLE_PERIOD);
+    const F gridY = Path::fold(y, ROD_GRID_PERIOD);
+    const F gridZ = Path::fold(z, ROD_GRID_PERIOD);
 
     // The rod of radius 6 - 30w, and the solid beyond radius 24 + 30w.
-    const float rodShrink = float(WOBBLE_TO_RADIUS * -double(w));
-    const float inner = cylinderX(x, gridY, gridZ, ROD_RADIUS, rodShrink);
-    const float wallGrowth = float(double(w) * WOBBLE_TO_RADIUS);
-    const float outer = -cylinderX(x, gridY, gridZ, WALL_RADIUS, wallGrowth);
+    const F rodShrink = narrow(WOBBLE_TO_RADIUS * -widen(w));
+    const F wallGrowth = narrow(widen(w) * WOBBLE_TO_RADIUS);
+    const F inner = cylinderX(x, gridY, gridZ, ROD_RADIUS, rodShrink);
+    const F outer = -cylinderX(x, gridY, gridZ, WALL_RADIUS, wallGrowth);
 
     // Colouring depends only on where the point sits in its rod cell.
-    context.hitMaterial =
-        std::fabs(gridY) < MATERIAL_HALF_WIDTH && std::fabs(gridZ) < MATERIAL_HALF_WIDTH ? 1 : 0;
+    Path::markMaterial(context, both(absOf(widen(gridY)) < double(MATERIAL_HALF_WIDTH),
+                                     absOf(widen(gridZ)) < double(MATERIAL_HALF_WIDTH)));
 
-    const float solid = inner <= outer ? inner : outer;
-    const float holes = -sphereDistance(qx, qy, qz, ROD_HOLE_RADIUS);
-    return holes >= solid ? holes : solid;
+    const F solid = pick(inner <= outer, inner, outer);
+    const F holes = -sphereDistance(qx, qy, qz, ROD_HOLE_RADIUS);
+    return pick(holes >= solid, holes, solid);
 }
 
-template <class Path>
-inline float scene5(typename Path::Context&, float x, float y, float z)
+template <class Path, class F>
+inline F scene5(typename Path::Context&, F x, F y, F z)
 {
-    const float cx = Path::fold(x, LATTICE_PERIOD);
-    const float cy = Path::fold(y, LATTICE_PERIOD);
-    const float cz = Path::fold(z, LATTICE_PERIOD);
-    const float qx = Path::fold(x, HOLE_PERIOD);
-    const float qy = Path::fold(y, HOLE_PERIOD);
-    const float qz = Path::fold(z, HOLE_PERIOD);
+    const F cx = Path::fold(x, LATTICE_PERIOD);
+    const F cy = Path::fold(y, LATTICE_PERIOD);
+    const F cz = Path::fold(z, LATTICE_PERIOD);
+    const F qx = Path::fold(x, HOLE_PERIOD);
+    const F qy = Path::fold(y, HOLE_PERIOD);
+    const F qz = Path::fold(z, HOLE_PERIOD);
     const float swell = float(1.0 + double(relaxedLoad(demo.accentPulse)));
 
-    const float rodX = cylinderX(cx, cy, cz, LATTICE_ROD_RADIUS, swell);
-    const float rodY = cylinderY(cx, cy, cz, LATTICE_ROD_RADIUS, swell);
-    const float rodZ = cylinderZ(cx, cy, cz, LATTICE_ROD_RADIUS, swell);
-    const float rodsXY = rodY <= rodX ? rodY : rodX;
-    const float rods = rodZ <= rodsXY ? rodZ : rodsXY;
+    const F rodX = cylinderX(cx, cy, cz, LATTICE_ROD_RADIUS, swell);
+    const F rodY = cylinderY(cx, cy, cz, LATTICE_ROD_RADIUS, swell);
+    const F rodZ = cylinderZ(cx, cy, cz, LATTICE_ROD_RADIUS, swell);
+    const F rodsXY = pick(rodY <= rodX, rodY, rodX);
+    const F rods = pick(rodZ <= rodsXY, rodZ, rodsXY);
 
-    const float holes = -sphereDistance(qx, qy, qz, LATTICE_HOLE_RADIUS);
-    return rods < holes ? holes : rods;
+    const F holes = -sphereDistance(qx, qy, qz, LATTICE_HOLE_RADIUS);
+    return pick(rods < holes, holes, rods);
 }
 
 }  // namespace rods

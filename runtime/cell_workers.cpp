@@ -23,7 +23,7 @@ namespace {
 // What every thread needs to draw a part of this frame.
 struct FrameJob {
     int effectId;
-    MarchFrame march;
+    FastMarchFrame march;
     PlasmaFrame plasma;
     WarpFrame warp;
 };

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int FINAL_ORDER = 39;
-
 // Seconds since the demo clock started. The difference is taken modulo 2^32 so
 // that a run across the wrap of the millisecond counter carries on smoothly.
 double secondsSinceStart()
@@ -127,6 +125,14 @@ void decayPulses()
     demo.prevTimeSec = demo.timeSec;
 }
 
+void renderFrame(int cellThreads)
+{
+    applyTimeline();
+    updateViewDistance();
+    renderCellsFast(cellThreads);
+    stampOverlays();
+}
+
 int runDemo()
 {
     // Start-up: console, clock, music. The clock starts before the song loads.
@@ -139,10 +145,8 @@ int runDemo()
     for (;;) {
         demo.timeSec = secondsSinceStart();            // 1. clock
         demo.musicOrder = FMUSIC_GetOrder(demo.song);  // 2. song position
-        applyTimeline();                               // 3. effect and camera
-        updateViewDistance();                          // 4. view distance
-        renderCellsFast(cellThreads);                  // 5. all cells, on every core
-        stampOverlays();                               // 6. logos
+        renderFrame(cellThreads);                      // 3.-6. effect and camera, view
+                                                       //   distance, all cells, logos
         presentFrame();                                // 7. show it
         decayPulses();                                 // 8. pulses fall
         if (demo.musicOrder >= FINAL_ORDER) break;     // 9. the song's end,

@@ -2,8 +2,17 @@
 // are public so the workbench can render one frame the way the loop does.
 #pragma once
 
+// The song position at which the show ends: the first frame at this order (or
+// above) is still rendered and shown, then the loop stops.
+constexpr int FINAL_ORDER = 39;
+
 // Start-up, frames until order 39 or Escape, shut-down. Returns 0.
 int runDemo();
+
+// A frame's picture once timeSec and musicOrder are set: the timeline, the
+// view distance, all cells (the fast loop on `cellThreads` threads) and the
+// logos, into screenBuffer. Every way of showing the show draws with this.
+void renderFrame(int cellThreads);
 
 // The timeline: effectId and cameraPos from musicOrder and timeSec.
 void applyTimeline();

@@ -17,6 +17,17 @@ void onBeatInstrument(Song*, int)
     relaxedStore(demo.beatPulse, PULSE_FULL);
 }
 
+const InstrumentHook instrumentHooks[INSTRUMENT_HOOK_COUNT] = {
+    {3, onAccentInstrument}, {4, onAccentInstrument}, {8, onAccentInstrument},
+    {2, onBeatInstrument},   {5, onBeatInstrument},
+};
+
+void dispatchTrigger(int instrument)
+{
+    for (const InstrumentHook& hook : instrumentHooks)
+        if (hook.instrument == instrument) hook.callback(nullptr, instrument);
+}
+
 int initMusic()
 {
     FSOUND_Init(44100, 64, 0);
@@ -25,10 +36,6 @@ int initMusic()
         showErrorBox("Failed loading Protracker-Module", "Error! Plonk suxx!");
         return INIT_MUSIC_FAILED;
     }
-    FMUSIC_SetInstCallback(demo.song, onAccentInstrument, 3);
-    FMUSIC_SetInstCallback(demo.song, onAccentInstrument, 4);
-    FMUSIC_SetInstCallback(demo.song, onAccentInstrument, 8);
-    FMUSIC_SetInstCallback(demo.song, onBeatInstrument, 2);
-    FMUSIC_SetInstCallback(demo.song, onBeatInstrument, 5);
+    for (const InstrumentHook& hook : instrumentHooks) FMUSIC_SetInstCallback(demo.song, hook.callback, hook.instrument);
     return 0;
 }

@@ -1,6 +1,6 @@
 // The console host: the program's whole contact with the screen, the keyboard
-// and the clock. The terminal host implements these for a Linux terminal;
-// tests link fakes.
+// and the clock. The terminal host implements these for a Linux terminal, the
+// window host for a desktop window (the demo's main picks one); tests link fakes.
 #pragma once
 
 #include <cstdint>

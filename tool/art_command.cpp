@@ -3,18 +3,23 @@
 // coloured preview for a terminal.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "art/cp437.h"
 #include "art/images.h"
+#include "art/tables.h"
+#include "raster/rasterise.h"
+#include "tool/png_writer.h"
 #include "tool/tool.h"
 
 namespace {
 
 const char USAGE[] =
-    "usage: murl13-tool art NAME [--format digits|ansi]\n"
+    "usage: murl13-tool art NAME [--format digits|ansi|png]\n"
     "Prints one image: logo1a, logo1b, logo2, logo3 or warpTexture.\n"
     "  --format digits  one line per pixel row, one digit per pixel, nothing else\n"
     "                   (the default when stdout is not a terminal)\n"
@@ -23,7 +28,7 @@ const char USAGE[] =
     "                   transparent ones blank; the texture's levels 0 to 3 as black,\n"
     "                   dark grey, light grey and white, two pixel rows per line\n";
 
-enum class Format { Default, Digits, Ansi };
+enum class Format { Default, Digits, Ansi, Png };
 
 constexpr unsigned char GLYPH_SQUARE = 254;       // the logos' lit pixel
 constexpr unsigned char GLYPH_UPPER_HALF = 223;   // top half of a cell
@@ -31,6 +36,7 @@ constexpr unsigned char GLYPH_UPPER_HALF = 223;   // top half of a cell
 // SGR colours of the texture's four levels, foreground and background.
 constexpr int LEVEL_FOREGROUND[TEXTURE_LEVELS] = {30, 90, 37, 97};
 constexpr int LEVEL_BACKGROUND[TEXTURE_LEVELS] = {40, 100, 47, 107};
+constexpr int LEVEL_COLOUR[TEXTURE_LEVELS] = {0, 8, 7, 15};  // the same greys as console colours
 
 int usageError(const char* message, const char* detail)
 {
@@ -102,6 +108,34 @@ std::string ansiTexture(const ImageInfo& image)
     return out;
 }
 
+// A logo's cells drawn by the rasteriser on a black square of cells (the
+// desktop icon is logo3 drawn so); the texture's levels as greys.
+bool writeImagePng(const ImageInfo& image, bool isLogo)
+{
+    std::vector<uint8_t> rgb;
+    if (!isLogo) {
+        for (int i = 0; i < image.width * image.height; ++i) {
+            const raster::Rgb c = raster::vgaPalette[LEVEL_COLOUR[image.pixels[i]]];
+            rgb.insert(rgb.end(), {c.r, c.g, c.b});
+        }
+        return writePng(stdout, rgb.data(), image.width, image.height, size_t(image.width) * raster::RGB_BYTES);
+    }
+    const int side = std::max(image.width, image.height);  // cells; every logo fits the screen
+    ScreenBuffer cells {};
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const int value = image.pixels[y * image.width + x];
+            if (value == LOGO_TRANSPARENT) continue;
+            const int row = (side - image.height) / 2 + y, column = (side - image.width) / 2 + x;
+            cells[size_t(row) * SCREEN_COLUMNS + size_t(column)] = {uint16_t(overlayGlyph[value] & 0xFF),
+                                                                    uint16_t(overlayAttr[value])};
+        }
+    }
+    rgb.resize(raster::pictureBytes(1));
+    raster::rasteriseCells(cells.data(), 1, rgb.data(), raster::pictureRowBytes(1));
+    return writePng(stdout, rgb.data(), side * GLYPH_WIDTH, side * GLYPH_HEIGHT, raster::pictureRowBytes(1));
+}
+
 }  // namespace
 
 int toolArt(int argc, char** argv)
@@ -132,6 +166,8 @@ int toolArt(int argc, char** argv)
             format = Format::Digits;
         else if (std::strcmp(value, "ansi") == 0)
             format = Format::Ansi;
+        else if (std::strcmp(value, "png") == 0)
+            format = Format::Png;
         else
             return usageError("unknown format ", value);
     }
@@ -141,6 +177,11 @@ int toolArt(int argc, char** argv)
 
     if (format == Format::Default) format = isatty(STDOUT_FILENO) ? Format::Ansi : Format::Digits;
     const bool isLogo = image->pixels != warpTexture;
+    if (format == Format::Png) {
+        if (writeImagePng(*image, isLogo) && std::fflush(stdout) == 0) return 0;
+        std::perror("murl13-tool art: writing the image");
+        return 1;
+    }
     const std::string text =
         format == Format::Digits ? digits(*image) : isLogo ? ansiLogo(*image) : ansiTexture(*image);
 

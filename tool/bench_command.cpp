@@ -9,11 +9,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "raster/rasterise.h"
+#include "raymarch/fast_march.h"
 #include "runtime/cell_workers.h"
 #include "state/demo_state.h"
 #include "runtime/frame_loop.h"
@@ -27,7 +29,7 @@ namespace {
 
 const char USAGE[] =
     "usage: murl13-tool bench [--frames-per-order N] [--threads K] [--reference]\n"
-    "         [--frames FILE]\n"
+    "         [--lanes auto|scalar|vector] [--cpu-clock] [--frames FILE]\n"
     "\n"
     "Renders orders 0 to 39, order o spanning song time [4o, 4o + 4) seconds,\n"
     "N frames per order at 4o + 4(i + 0.5)/N, with beatCount = floor(t / 0.5),\n"
@@ -40,6 +42,13 @@ const char USAGE[] =
     "                        (default: the machine's cores)\n"
     "  --reference           the straightforward path: one thread, every value\n"
     "                        computed per cell, the library fmod\n"
+    "  --lanes L             how the demo's loop marches rays: vector (four per\n"
+    "                        AVX2 register), scalar, or auto (default: vector\n"
+    "                        where the processor has AVX2)\n"
+    "  --cpu-clock           time frames by this thread's processor time, not the\n"
+    "                        wall clock: steadier while other programs share the\n"
+    "                        machine, blind to worker threads (use with\n"
+    "                        --threads 1 or --reference)\n"
     "  --frames FILE         also write every frame to FILE: 4,000 cells each,\n"
     "                        a 16-bit glyph then a 16-bit attribute, little-endian\n";
 
@@ -58,6 +67,8 @@ struct BenchOptions {
     int framesPerOrder = 10;
     int threads = 0;  // 0: one per core
     bool reference = false;
+    MarchLanes lanes = MarchLanes::Auto;
+    bool cpuClock = false;
     const char* framesFile = nullptr;
 };
 
@@ -90,6 +101,10 @@ int parseOptions(int argc, char** argv, BenchOptions& options)
             options.reference = true;
             continue;
         }
+        if (is("--cpu-clock")) {
+            options.cpuClock = true;
+            continue;
+        }
         if (i + 1 >= argc) return usageError("missing value for", option);
         const char* value = argv[++i];
         if (is("--frames-per-order")) {
@@ -100,6 +115,11 @@ int parseOptions(int argc, char** argv, BenchOptions& options)
             auto k = parseInteger(value, 1, 256);
             if (!k) return usageError("bad thread count (1 to 256)", value);
             options.threads = int(*k);
+        } else if (is("--lanes")) {
+            if (std::strcmp(value, "auto") == 0) options.lanes = MarchLanes::Auto;
+            else if (std::strcmp(value, "scalar") == 0) options.lanes = MarchLanes::Scalar;
+            else if (std::strcmp(value, "vector") == 0) options.lanes = MarchLanes::Vector;
+            else return usageError("bad lanes (auto, scalar or vector)", value);
         } else if (is("--frames")) {
             options.framesFile = value;
         } else {
@@ -121,6 +141,16 @@ void setScheduledState(int order, int i, int framesPerOrder)
     relaxedStore(demo.beatPulse, float(std::max(0.0, PULSE_PEAK - BEAT_DECAY * std::fmod(t, BEAT_SECONDS))));
     relaxedStore(demo.accentPulse,
                  float(std::max(0.0, PULSE_PEAK - ACCENT_DECAY * std::fmod(t, ACCENT_SECONDS))));
+}
+
+// Milliseconds on the wall clock, or of this thread's processor time.
+double nowMs(bool cpuClock)
+{
+    if (!cpuClock)
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1.0e6;
 }
 
 // The value at rank ceil(q * n) of the sorted values (nearest rank).
@@ -162,6 +192,11 @@ int toolBench(int argc, char** argv)
     int threads = 1;
     if (!options.reference) threads = options.threads > 0 ? options.threads : defaultCellThreads();
 
+    if (!chooseMarchLanes(options.lanes) && options.lanes == MarchLanes::Vector) {
+        std::fprintf(stderr, "murl13-tool bench: this processor has no AVX2 for the vector lanes\n");
+        return 1;
+    }
+
     std::FILE* framesFile = nullptr;
     if (options.framesFile) {
         framesFile = std::fopen(options.framesFile, "wb");
@@ -185,7 +220,7 @@ int toolBench(int argc, char** argv)
         for (int i = 0; i < options.framesPerOrder; ++i) {
             setScheduledState(order, i, options.framesPerOrder);
             bytes.clear();
-            const auto start = std::chrono::steady_clock::now();
+            const double start = nowMs(options.cpuClock);
             applyTimeline();
             updateViewDistance();
             if (options.reference) renderCells();
@@ -193,11 +228,10 @@ int toolBench(int argc, char** argv)
             stampOverlays();
             terminal::encodeFrame(anyShown ? &shown : nullptr, screenBuffer, TERMINAL_ROWS, TERMINAL_COLUMNS,
                                   bytes);
-            const auto end = std::chrono::steady_clock::now();
+            const double end = nowMs(options.cpuClock);
             shown = screenBuffer;
             anyShown = true;
-            records.push_back({demo.effectId, std::chrono::duration<double, std::milli>(end - start).count(),
-                               bytes.size()});
+            records.push_back({demo.effectId, end - start, bytes.size()});
             const auto rasterStart = std::chrono::steady_clock::now();
             raster::rasteriseCells(screenBuffer.data(), RASTER_SCALE, pixels.data(),
                                    raster::pictureRowBytes(RASTER_SCALE));

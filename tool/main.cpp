@@ -9,7 +9,8 @@ static const char USAGE[] =
     "  frame   render one frame from a given state (murl13-tool frame --help)\n"
     "  art     print one of the images (murl13-tool art --help)\n"
     "  song    list a module's order changes and instrument triggers\n"
-    "  bench   render a fixed schedule of frames and report the frame times\n";
+    "  bench   render a fixed schedule of frames and report the frame times\n"
+    "  capture render the show to a video file with its sound (murl13-tool capture --help)\n";
 
 int main(int argc, char** argv)
 {
@@ -22,6 +23,7 @@ int main(int argc, char** argv)
     if (std::strcmp(command, "art") == 0) return toolArt(argc - 2, argv + 2);
     if (std::strcmp(command, "song") == 0) return toolSong(argc - 2, argv + 2);
     if (std::strcmp(command, "bench") == 0) return toolBench(argc - 2, argv + 2);
+    if (std::strcmp(command, "capture") == 0) return toolCapture(argc - 2, argv + 2);
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
         std::fputs(USAGE, stdout);
         return 0;

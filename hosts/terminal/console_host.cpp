@@ -1,7 +1,5 @@
 // The console host for a Linux terminal: the five operations the demo calls,
 // and the way in and out of the terminal.
-#include "state/console_host.h"
-
 #include <chrono>
 #include <clocale>
 #include <cstdio>
@@ -228,9 +226,7 @@ void endByStopSignal()
     std::_Exit(128 + signal);
 }
 
-}  // namespace terminal
-
-using namespace terminal;
+// The five console operations, chosen by hosts/console_choice.cpp.
 
 void openConsole()
 {
@@ -279,3 +275,5 @@ void presentFrame()
 }
 
 uint16_t escapeHeld() { return (events.load(std::memory_order_relaxed) & STOP_EVENTS) ? 1 : 0; }
+
+}  // namespace terminal

@@ -1,8 +1,17 @@
-// What the demo's main needs of the terminal host besides the five console
-// operations: the refusal without a terminal, the frame rate, and the way out.
+// What the demo's main needs of the terminal host: the five console
+// operations (as in state/console_host.h), the refusal without a terminal, the
+// frame rate, and the way out.
 #pragma once
 
+#include <cstdint>
+
 namespace terminal {
+
+void openConsole();
+uint32_t clockMs();
+void presentFrame();
+uint16_t escapeHeld();
+void showErrorBox(const char* text, const char* caption);
 
 // True when stdout is a terminal that can show the demo. Otherwise the demo
 // would pour escape sequences into a file or a pipe, or a stream the terminal

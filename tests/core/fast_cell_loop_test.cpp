@@ -17,9 +17,11 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "fake_platform.h"
+#include "raymarch/fast_march.h"
 #include "raymarch/fast_scenes.h"
 #include "raymarch/primitives.h"
 #include "raymarch/scenes.h"
@@ -59,6 +61,9 @@ const FrameState FRAMES[] = {
     {"rod lattice swelling", 8, 33.1, 66, 3.0f, 0.0f, 97.9f},
     {"channels", 12, 49.5, 99, 0.0f, 0.0f, 97.9f},
     {"no scene, id 7", 12, 3.3, 6, 0.0f, 0.0f, 40.0f, 7},
+    {"no scene, id 8", 30, 120.1, 240, 1.0f, 2.0f, 60.0f, 8},
+    // View 0: a ray ends at its first sample unless that is a hit.
+    {"foam, view 0, camera in a ball", 6, 25.3, 50, 1.0f, 0.0f, 0.0f, 1, true, {10.0f, 10.0f, 10.0f}},
     // Below -500 the folds take fmod's negative remainders.
     {"foam below -500", 6, 0.0, 0, 1.0f, 0.0f, 97.0f, 1, true, {-508.0f, -506.0f, -504.0f}},
     {"cubes below -500", 4, 30.0, 60, 1.0f, 2.0f, 97.0f, 2, true, {-508.0f, -506.0f, -504.0f}},
@@ -117,10 +122,23 @@ void expectAPicture(const ScreenBuffer& frame, const char* what)
     EXPECT_LT(std::count(frame.begin(), frame.end(), MISS), CELL_COUNT) << what;
 }
 
+// The ways the fast loop can march: the scalar lanes, and the vector lanes
+// where the processor has them.
+std::vector<MarchLanes> laneModes()
+{
+    if (vectorLanesAvailable()) return {MarchLanes::Scalar, MarchLanes::Vector};
+    return {MarchLanes::Scalar};
+}
+const char* nameOf(MarchLanes mode) { return mode == MarchLanes::Vector ? "vector lanes" : "scalar lanes"; }
+
 class FastCellLoop : public ::testing::Test {
 protected:
     void SetUp() override { fake::reset(); }
-    void TearDown() override { fake::reset(); }
+    void TearDown() override
+    {
+        fake::reset();
+        chooseMarchLanes(MarchLanes::Auto);
+    }
 };
 
 TEST_F(FastCellLoop, EveryEffectDrawsTheCellsOfTheStraightforwardLoopWithAnyThreadCount)
@@ -142,11 +160,15 @@ TEST_F(FastCellLoop, EveryEffectDrawsTheCellsOfTheStraightforwardLoopWithAnyThre
     // their memos carry over from frame to frame as in the demo; the last
     // pass changes the count from frame to frame (no workers with 1).
     const int changing[] = {3, 2, 1, 4, 2};
-    for (int threads : {1, 2, 4, 0})
-        for (size_t i = 0; i < frames.size(); ++i) {
-            const int count = threads ? threads : changing[i % std::size(changing)];
-            EXPECT_TRUE(sameCells(references[i], render(frames[i], count))) << frames[i].what << ", " << count;
-        }
+    for (MarchLanes mode : laneModes()) {
+        ASSERT_EQ(chooseMarchLanes(mode), mode == MarchLanes::Vector);
+        for (int threads : {1, 2, 4, 0})
+            for (size_t i = 0; i < frames.size(); ++i) {
+                const int count = threads ? threads : changing[i % std::size(changing)];
+                EXPECT_TRUE(sameCells(references[i], render(frames[i], count)))
+                    << frames[i].what << ", " << count << " threads, " << nameOf(mode);
+            }
+    }
 }
 
 uint64_t bitsOf(double v) { return std::bit_cast<uint64_t>(v); }
@@ -237,18 +259,22 @@ TEST_F(FastCellLoop, EscapeOnTheFastPathCutsRaysShortAsOnTheStraightforwardOne)
     const ScreenBuffer channelsFull = render(channels, 1);
     const int fullQueries = fake::escapeQueries;
     ASSERT_GT(fullQueries, 20000);
-    for (int threads : {1, 2, 4}) {
-        EXPECT_TRUE(sameCells(cut, render(foam, threads, 1))) << threads << " threads";
-        EXPECT_EQ(fake::escapeQueries, cutQueries) << threads << " threads";
-        const ScreenBuffer pressed = render(channels, threads, fullQueries / 3);
-        int cutShort = 0;
-        for (int i = 0; i < CELL_COUNT; ++i) {
-            ASSERT_TRUE(pressed[i] == channelsFull[i] || pressed[i] == MISS) << "cell " << i << ", " << threads;
-            cutShort += pressed[i] == MISS && !(channelsFull[i] == MISS);
+    for (MarchLanes mode : laneModes()) {
+        chooseMarchLanes(mode);
+        for (int threads : {1, 2, 4}) {
+            SCOPED_TRACE(std::string(nameOf(mode)) + ", " + std::to_string(threads) + " threads");
+            EXPECT_TRUE(sameCells(cut, render(foam, threads, 1)));
+            EXPECT_EQ(fake::escapeQueries, cutQueries);
+            const ScreenBuffer pressed = render(channels, threads, fullQueries / 3);
+            int cutShort = 0;
+            for (int i = 0; i < CELL_COUNT; ++i) {
+                ASSERT_TRUE(pressed[i] == channelsFull[i] || pressed[i] == MISS) << "cell " << i;
+                cutShort += pressed[i] == MISS && !(channelsFull[i] == MISS);
+            }
+            EXPECT_GT(cutShort, CELL_COUNT / 4);
+            // Past the press each ray asks at most once.
+            EXPECT_LE(fake::escapeQueries, fullQueries / 3 + CELL_COUNT);
         }
-        EXPECT_GT(cutShort, CELL_COUNT / 4) << threads << " threads";
-        // Past the press each ray asks at most once.
-        EXPECT_LE(fake::escapeQueries, fullQueries / 3 + CELL_COUNT) << threads << " threads";
     }
 }
 

@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <numbers>
 #include <random>
+#include <vector>
 
+#include "raymarch/fast_march.h"
 #include "raymarch/rounded_trig.h"
 
 namespace {
@@ -82,5 +84,34 @@ TEST(RoundedTrig, TheGuardRefusesEstimatesNearARoundingBoundaryAndTheLibraryAnsw
         EXPECT_TRUE(agreesWithEitherSign(cosAt[i]));
     }
 }
+
+#if defined(__x86_64__) || defined(__i386__)
+TEST(RoundedTrig, TheVectorLanesGiveTheLibrarysBitsAtTheDomainsEdges)
+{
+    if (!vectorLanesAvailable()) GTEST_SKIP() << "no AVX2";
+    // Near multiples of pi/4, around 2^20, subnormals, zeros, infinities,
+    // NaN, the floats the guard refuses, and random ones mixed among them so
+    // that a set of lanes holds both refused and accepted values.
+    std::vector<float> x;
+    for (double n = 1.0; n * std::numbers::pi / 4.0 < 1100000.0; n = n < 64.0 ? n + 1.0 : std::floor(n * 1.3))
+        for (uint32_t b = bitsOf(float(n * std::numbers::pi / 4.0)) - 4; b <= bitsOf(float(n * std::numbers::pi / 4.0)) + 4; ++b)
+            x.push_back(floatOf(b));
+    for (uint32_t b = bitsOf(0x1p20f) - 64; b < bitsOf(0x1p20f) + 64; ++b) x.push_back(floatOf(b));
+    for (uint32_t b : {0u, 1u, 2u, 0x007fffffu, 0x00800000u, 0x7f800000u, 0x7fc00000u, 0x39e89768u, 0x3a1285ffu,
+                       0x3eb00d62u, 0x3f86b3d2u, 0x3fa0fa4eu, 0x39800000u, 0x39ddb3d7u, 0x3b41fd61u, 0x3dac4fc0u,
+                       0x3dd00f5du})
+        x.push_back(floatOf(b));
+    std::mt19937 random(17);
+    for (int i = 0; i < 200000; ++i) x.push_back(i % 2 ? floatOf(uint32_t(random())) : float(random() % 40000) / 1000.0f);
+    for (size_t i = 0, n = x.size(); i < n; ++i) x.push_back(-x[i]);
+    std::vector<float> s(x.size()), c(x.size()), alone(x.size());
+    sinCosByLanes(x.data(), int(x.size()), s.data(), c.data(), alone.data());
+    for (size_t i = 0; i < x.size(); ++i) {
+        const uint32_t expectedS = bitsOf(float(std::sin(double(x[i])))), expectedC = bitsOf(float(std::cos(double(x[i]))));
+        ASSERT_TRUE(bitsOf(s[i]) == expectedS && bitsOf(alone[i]) == expectedS && bitsOf(c[i]) == expectedC)
+            << "x = " << std::hexfloat << x[i];
+    }
+}
+#endif
 
 }  // namespace

@@ -47,10 +47,12 @@ TEST(ArtCommand, DigitsAreThePixelsAndBadArgumentsFailWithUsageOnly)
     }
     // No image, an unknown image, format or option, a missing value, two images.
     for (const char* bad :
-         {"", "nosuch", "logo1a --format png", "logo1a --format", "logo1a --colour", "logo1a logo2"}) {
+         {"", "nosuch", "logo1a --format bmp", "logo1a --format", "logo1a --colour", "logo1a logo2"}) {
         EXPECT_EQ(art(bad), std::make_pair(2, std::string())) << "'" << bad << "'";
         EXPECT_NE(art(bad, "2>&1 >/dev/null").second.find("usage: murl13-tool art"), std::string::npos) << bad;
     }
+    // The desktop icon's source: a PNG, not text.
+    EXPECT_EQ(art("logo3 --format png").second.substr(0, 4), "\x89PNG");
     const auto help = art("--help");
     EXPECT_EQ(help.first, 0);
     EXPECT_NE(help.second.find("usage: murl13-tool art"), std::string::npos);

@@ -65,6 +65,7 @@ pid_t spawnDemo(const std::string& folder, int in, int out, int err, std::vector
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);  // the crash cases leave no core file
     setenv("SDL_AUDIODRIVER", "dummy", 1);  // never a real sound device in tests
+    unsetenv("DISPLAY"), unsetenv("WAYLAND_DISPLAY");  // nor a window
     setenv("TERM", "xterm-256color", 1);   // whatever the test runner had
     setenv("LC_ALL", "C.UTF-8", 1);
     std::vector<char*> argv{const_cast<char*>("murl13")};

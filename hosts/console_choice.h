@@ -1,0 +1,13 @@
+// One demo, two console hosts: the five console operations the core calls go
+// to the terminal host, or to the window host once the demo's main picks it.
+#pragma once
+
+namespace hosts {
+
+enum class Console { Terminal, Window };
+
+// Picks the host of the five operations; the terminal until called. Call
+// before the demo starts.
+void useConsole(Console console);
+
+}  // namespace hosts

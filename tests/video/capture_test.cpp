@@ -1,0 +1,172 @@
+// murl13-tool capture, run as a program on tiny modules and read back through
+// FFmpeg: the kinds of file, the lossless pictures against the rasterised
+// cells, the sound against the decoder's own output, where the show ends, and
+// the failures that must leave no file behind.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "music/test_modules.h"
+#include "music/tick_loop.h"
+#include "raster/rasterise.h"
+#include "read_back.h"
+#include "tool_process.h"
+
+namespace {
+
+std::pair<int, std::string> capture(const std::string& args) { return tool("capture", args); }
+
+std::string temp(const std::string& name) { return testing::TempDir() + "murl13_" + std::to_string(getpid()) + "_" + name; }
+
+bool exists(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::vector<uint8_t> bytesOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// `orders` one-row orders at speed 6 (six ticks of 882 samples each), every row
+// a note of instrument 2 and, on the second channel, of instrument 3.
+std::string songOf(const std::string& name, int orders)
+{
+    xm::Module module = testxm::testModule(2, std::vector<int>(size_t(orders), 1));
+    for (xm::Pattern& pattern : module.patterns) {
+        pattern.at(0, 0) = {xm::NOTE_C4, 2, 0, 0, 0};
+        pattern.at(0, 1) = {uint8_t(xm::NOTE_C4 + 7), 3, 0, 0, 0};
+    }
+    return testxm::writeTempFile(name, xm::serialise(module));
+}
+
+// The tick loop's own sound for the first `frames` stereo frames.
+std::vector<int16_t> decoderSound(const std::string& song, size_t frames)
+{
+    std::vector<int16_t> sound;
+    music::TickLoop* loop = music::openTickLoop(song.c_str());
+    music::Tick tick;
+    while (sound.size() < frames * 2 && music::playTick(loop, tick))
+        sound.insert(sound.end(), tick.samples, tick.samples + tick.frames * 2);
+    music::closeTickLoop(loop);
+    sound.resize(frames * 2);
+    return sound;
+}
+
+TEST(Capture, LosslessShowIsTheRasterisedCellsAndTheDecodersSoundToOrder39)
+{
+    // Order 39 starts at 39 x 6 x 882 = 206,388 samples, which frame 47 is the
+    // first to reach at 4,410 samples a frame: 48 frames, 211,680 samples of sound.
+    const std::string song = songOf("show.xm", 40);
+    const std::string out = temp("a.mkv"), again = temp("b.mkv"), cells = temp("a.cells");
+    const std::string options = " --fps 10 --scale 1 --song " + song;
+    const auto [status, summary] = capture(out + options + " --cells " + cells);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(summary.rfind("48 frames, 4.8 s of show, ", 0), 0u) << summary;
+
+    const ReadBack file = readBack(out);
+    EXPECT_EQ(file.pictureCodec, "ffv1");
+    EXPECT_EQ(file.soundCodec, "flac");
+    const std::vector<uint8_t> raw = bytesOf(cells);
+    ASSERT_EQ(raw.size(), 48u * CELL_COUNT * 4);
+    ASSERT_EQ(file.pictures.size(), 48u);
+    for (size_t k = 0; k < 48; ++k) {
+        ScreenBuffer frame;
+        for (int i = 0; i < CELL_COUNT; ++i) {
+            const uint8_t* b = &raw[(k * CELL_COUNT + size_t(i)) * 4];
+            frame[size_t(i)] = {uint16_t(b[0] | b[1] << 8), uint16_t(b[2] | b[3] << 8)};
+        }
+        std::vector<uint8_t> rgb(raster::pictureBytes(1));
+        raster::rasteriseCells(frame.data(), 1, rgb.data(), raster::pictureRowBytes(1));
+        EXPECT_TRUE(file.pictures[k] == rgb) << "frame " << k;
+    }
+    EXPECT_NE(file.pictures.front(), file.pictures.back());
+    EXPECT_EQ(file.soundRate, 44100);
+    EXPECT_TRUE(file.sound == decoderSound(song, 211680)) << file.sound.size() / 2 << " stereo frames";
+
+    // The same options make the same file, byte for byte.
+    ASSERT_EQ(capture(again + options).first, 0);
+    EXPECT_TRUE(bytesOf(out) == bytesOf(again));
+
+    // A song of three orders ends at 15,876 samples; frame 4 (17,640) would
+    // hear it start over, so the capture stops before it.
+    EXPECT_EQ(capture(again + " --fps 10 --scale 1 --song " + songOf("short.xm", 3)).second.rfind("4 frames", 0), 0u);
+    EXPECT_EQ(readBack(again).sound.size(), 4u * 4410 * 2);
+}
+
+TEST(Capture, ExtensionPicksContainerAndCodecs)
+{
+    const std::string song = songOf("kinds.xm", 2);
+    const struct { const char *name, *picture, *sound; int rate; } kinds[] = {
+        {"k.mp4", "h264", "aac", 44100}, {"k.webm", "vp9", "opus", 48000}, {"K.MKV", "ffv1", "flac", 44100}};
+    for (const auto& kind : kinds) {
+        const std::string out = temp(kind.name);
+        ASSERT_EQ(capture(out + " --fps 12 --scale 1 --seconds 0.5 --song " + song).first, 0) << kind.name;
+        const ReadBack file = readBack(out);
+        EXPECT_EQ(file.pictureCodec, kind.picture);
+        EXPECT_EQ(file.soundCodec, kind.sound);
+        EXPECT_EQ(file.pictures.size(), 6u) << kind.name;
+        EXPECT_EQ(file.width, 640);
+        EXPECT_EQ(file.height, 400);
+        EXPECT_EQ(file.soundRate, kind.rate);
+        // Half a second of sound, give or take one coded block.
+        EXPECT_NEAR(double(file.soundFrames) / kind.rate, 0.5, 0.025) << kind.name;
+        std::remove(out.c_str());
+    }
+}
+
+TEST(Capture, FailuresLeaveNoFileBehind)
+{
+    const std::string song = songOf("fail.xm", 1);
+    const std::string out = temp("fail.mkv"), cells = temp("fail.cells");
+    const struct { std::string args; int status; } cases[] = {
+        {out + " --song " + temp("missing.xm"), 1},
+        {out + " --song " + toolPath(), 1},
+        {temp("no/such/folder.mkv") + " --song " + song, 1},
+        {out + " --song " + song + " --cells " + temp("no/such/folder.cells"), 1},
+        {temp("fail.avi") + " --song " + song, 2},
+        {"--song " + song, 2},
+        {out + " " + out + " --song " + song, 2},
+        {out + " --song " + song + " --scale 9", 2},
+        {out + " --song " + song + " --seconds -1", 2},
+        {out + " --song " + song + " --frames 3", 2},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(capture("--cells " + cells + " " + c.args), std::make_pair(c.status, std::string())) << c.args;
+        EXPECT_FALSE(exists(out)) << c.args;
+        EXPECT_FALSE(exists(cells)) << c.args;
+    }
+
+    // Ctrl-C: the capture stops, removes its files and ends by the signal.
+    const pid_t child = fork();
+    if (child == 0) {
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        dup2(devNull, STDERR_FILENO);
+        execl(toolPath().c_str(), "murl13-tool", "capture", out.c_str(), "--scale", "1", "--seconds", "3600", "--song",
+              song.c_str(), "--cells", cells.c_str(), nullptr);
+        _exit(127);
+    }
+    // Wait for frames to be written, then interrupt.
+    for (int i = 0; i < 600; ++i) {
+        struct stat info;
+        if (stat(cells.c_str(), &info) == 0 && info.st_size >= 10 * CELL_COUNT * 4) break;
+        usleep(50000);
+    }
+    kill(child, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_FALSE(exists(out));
+    EXPECT_FALSE(exists(cells));
+}
+
+}  // namespace

@@ -1,0 +1,328 @@
+// murl13-tool capture: the show rendered offline at a fixed frame rate on the
+// song's own clock, through the demo's own frame steps, and written as a video
+// file with the song as its sound track.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "music/song_scan.h"
+#include "raster/rasterise.h"
+#include "runtime/cell_workers.h"
+#include "runtime/frame_loop.h"
+#include "runtime/music_sync.h"
+#include "runtime/overlays.h"
+#include "state/demo_state.h"
+#include "tool/options.h"
+#include "tool/raw_cells.h"
+#include "tool/show_clock.h"
+#include "tool/tool.h"
+#include "video/video_file.h"
+
+namespace {
+
+const char USAGE[] =
+    "usage: murl13-tool capture OUT [--fps N] [--scale N] [--seconds S] [--song FILE]\n"
+    "         [--cells FILE]\n"
+    "\n"
+    "Renders the show offline, frame k at song time k / N, and writes it to OUT with\n"
+    "the song as its sound track. OUT's extension picks the kind of file:\n"
+    "  .mp4   H.264 and AAC\n"
+    "  .mkv   lossless FFV1 (RGB) and FLAC\n"
+    "  .webm  VP9 and Opus\n"
+    "  --fps N       frames per second, 1 to 240 (default 60)\n"
+    "  --scale N     pixels per console pixel, 1 to 8 (default 2: 1280 by 800)\n"
+    "  --seconds S   stop before frame ceil(S * N) instead of at the show's end\n"
+    "                (the first frame at order 39, included)\n"
+    "  --song FILE   the module (default GLIMVEX.oXM in the working directory)\n"
+    "  --cells FILE  also write every frame's cells to FILE: 4,000 cells each, a\n"
+    "                16-bit glyph then a 16-bit attribute, little-endian\n";
+
+constexpr int MAX_FPS = 240;
+constexpr double MAX_SECONDS = 24.0 * 3600.0;
+constexpr double PROGRESS_INTERVAL = 0.1;  // seconds between progress lines
+constexpr int PROGRESS_BAR = 30;           // characters
+
+struct CaptureOptions {
+    const char* out = nullptr;
+    int fps = 60;
+    int scale = 2;
+    double seconds = 0;  // 0: the whole show
+    const char* song = SONG_FILE_NAME;
+    const char* cells = nullptr;
+};
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int signal) { stopSignal = signal; }
+
+int usageError(const char* message, const char* value)
+{
+    if (value) std::fprintf(stderr, "murl13-tool capture: %s: '%s'\n", message, value);
+    else std::fprintf(stderr, "murl13-tool capture: %s\n", message);
+    std::fputs(USAGE, stderr);
+    return USAGE_ERROR;
+}
+
+// Returns 0 when every option was understood, -1 after --help, else the usage
+// error status.
+int parseOptions(int argc, char** argv, CaptureOptions& options, video::Format& format)
+{
+    for (int i = 0; i < argc; ++i) {
+        const char* option = argv[i];
+        auto is = [option](const char* name) { return std::strcmp(option, name) == 0; };
+        if (is("--help") || is("-h")) {
+            std::fputs(USAGE, stdout);
+            return -1;
+        }
+        if (option[0] != '-' || option[1] == '\0') {
+            if (options.out) return usageError("more than one output", option);
+            options.out = option;
+            continue;
+        }
+        if (i + 1 >= argc) return usageError("missing value for", option);
+        const char* value = argv[++i];
+        if (is("--fps")) {
+            auto n = parseInteger(value, 1, MAX_FPS);
+            if (!n) return usageError("bad frame rate (1 to 240)", value);
+            options.fps = int(*n);
+        } else if (is("--scale")) {
+            auto n = parseInteger(value, 1, raster::MAX_SCALE);
+            if (!n) return usageError("bad scale (1 to 8)", value);
+            options.scale = int(*n);
+        } else if (is("--seconds")) {
+            auto s = parseDouble(value);
+            if (!s || !(*s > 0.0) || *s > MAX_SECONDS) return usageError("bad length (above 0, at most 86400)", value);
+            options.seconds = *s;
+        } else if (is("--song")) {
+            options.song = value;
+        } else if (is("--cells")) {
+            options.cells = value;
+        } else {
+            return usageError("unknown option", option);
+        }
+    }
+    if (options.out == nullptr) return usageError("no output file", nullptr);
+    if (!video::formatForPath(options.out, format)) return usageError("unknown kind of file (.mp4, .mkv or .webm)", options.out);
+    return 0;
+}
+
+// How many frames the capture will have, for the progress bar: exact with
+// --seconds, else from a quick scan of the song to its order 39.
+int64_t expectedFrames(const CaptureOptions& options)
+{
+    if (options.seconds > 0) return int64_t(std::ceil(options.seconds * options.fps));
+    const SongScan scan = scanSong(options.song, MAX_SECONDS);
+    double end = scan.endTime;
+    for (const SongEvent& event : scan.events) {
+        if (!event.isTrigger && event.value >= FINAL_ORDER) {
+            end = event.time;
+            break;
+        }
+    }
+    return int64_t(std::ceil(end * options.fps)) + 1;
+}
+
+struct Progress {
+    bool shown = false;
+    int64_t total = 0;
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    double lastShown = -1.0;
+};
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One line on the terminal, redrawn in place at most ten times a second.
+void showProgress(Progress& progress, int64_t frames)
+{
+    if (!progress.shown) return;
+    const double elapsed = secondsSince(progress.start);
+    if (progress.lastShown >= 0 && elapsed - progress.lastShown < PROGRESS_INTERVAL) return;
+    progress.lastShown = elapsed;
+    const int64_t total = progress.total > frames ? progress.total : frames;
+    const double done = total > 0 ? double(frames) / double(total) : 0.0;
+    const int filled = int(done * PROGRESS_BAR);
+    const double rate = elapsed > 0 ? double(frames) / elapsed : 0.0;
+    const int left = rate > 0 ? int(double(total - frames) / rate + 0.5) : 0;
+    std::fprintf(stderr, "\r[%s%s] %3d%%  %lld/%lld frames  %.1f fps  %d:%02d left\x1b[K",
+                 std::string(size_t(filled), '#').c_str(), std::string(size_t(PROGRESS_BAR - filled), '-').c_str(),
+                 int(done * 100.0), static_cast<long long>(frames), static_cast<long long>(total), rate, left / 60,
+                 left % 60);
+    std::fflush(stderr);
+}
+
+void clearProgress(const Progress& progress)
+{
+    if (progress.shown) std::fputs("\r\x1b[K", stderr);
+}
+
+// The files being written, removed again unless the capture completes.
+struct Outputs {
+    const CaptureOptions* options = nullptr;
+    video::VideoFile* video = nullptr;
+    std::FILE* cells = nullptr;
+
+    void discard()
+    {
+        video::discardVideoFile(video);
+        video = nullptr;
+        if (cells) {
+            std::fclose(cells);
+            cells = nullptr;
+            std::remove(options->cells);
+        }
+    }
+};
+
+int failure(Outputs& outputs, const Progress& progress, const std::string& message)
+{
+    clearProgress(progress);
+    outputs.discard();
+    std::fprintf(stderr, "murl13-tool capture: %s\n", message.c_str());
+    return 1;
+}
+
+void catchStopSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Ends the process by the signal that stopped the capture, as if uncaught.
+[[noreturn]] void endBySignal(int signal)
+{
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    std::raise(signal);
+    _exit(128 + signal);
+}
+
+}  // namespace
+
+int toolCapture(int argc, char** argv)
+{
+    CaptureOptions options;
+    video::Format format;
+    const int status = parseOptions(argc, argv, options, format);
+    if (status == -1) return 0;
+    if (status != 0) return status;
+
+    // From here on a stop signal lets the capture clean up after itself.
+    catchStopSignals();
+    Progress progress;
+    Outputs outputs;
+    outputs.options = &options;
+    ShowClock clock;
+    if (!openShowClock(clock, options.song, options.fps))
+        return failure(outputs, progress, std::string("cannot load the song '") + options.song + "'");
+    if (options.cells && (outputs.cells = std::fopen(options.cells, "wb")) == nullptr) {
+        closeShowClock(clock);
+        return failure(outputs, progress, std::string(options.cells) + ": " + std::strerror(errno));
+    }
+    const int width = raster::PICTURE_WIDTH * options.scale;
+    const int height = raster::PICTURE_HEIGHT * options.scale;
+    std::string error;
+    outputs.video = video::openVideoFile(options.out, format, width, height, options.fps, error);
+    if (outputs.video == nullptr) {
+        closeShowClock(clock);
+        return failure(outputs, progress, error);
+    }
+    progress.shown = isatty(STDERR_FILENO);
+    if (progress.shown) progress.total = expectedFrames(options);
+    progress.start = std::chrono::steady_clock::now();
+
+    resetDemoState();
+    overlayRandomState = 1;
+    const int threads = defaultCellThreads();
+    const int64_t frameLimit = options.seconds > 0 ? int64_t(std::ceil(options.seconds * options.fps)) : -1;
+    std::vector<uint8_t> rgb(raster::pictureBytes(options.scale));
+    int64_t frames = 0;
+    bool songStopped = false;
+    bool ok = true;
+    while (ok && stopSignal == 0) {
+        if (frameLimit >= 0 && frames >= frameLimit) break;
+        enterFrame(clock, frames);
+        // A song that ends or starts again without reaching order 39 ends the show there.
+        if (frameLimit < 0 && (clock.passedEnd || clock.silent)) {
+            songStopped = true;
+            break;
+        }
+        renderFrame(threads);
+        raster::rasteriseCells(screenBuffer.data(), options.scale, rgb.data(), raster::pictureRowBytes(options.scale));
+        ok = video::writePicture(outputs.video, rgb.data(), raster::pictureRowBytes(options.scale), error);
+        if (ok && outputs.cells && !writeRawCells(outputs.cells)) {
+            ok = false;
+            error = std::string(options.cells) + ": " + std::strerror(errno);
+        }
+        size_t soundFrames = 0;
+        const int16_t* sound = takeSound(clock, frameSample(clock, frames + 1), false, soundFrames);
+        ok = ok && video::writeSound(outputs.video, sound, soundFrames, error);
+        decayPulses();
+        ++frames;
+        showProgress(progress, frames);
+        if (frameLimit < 0 && demo.musicOrder >= FINAL_ORDER) break;
+    }
+    if (ok && stopSignal == 0) {
+        size_t soundFrames = 0;
+        const int16_t* sound = takeSound(clock, frameSample(clock, frames), true, soundFrames);
+        ok = video::writeSound(outputs.video, sound, soundFrames, error);
+        if (ok && frames == 0) {
+            ok = false;
+            error = std::string("the song '") + options.song + "' has nothing to play";
+        }
+    }
+    closeShowClock(clock);
+    if (stopSignal != 0) {
+        clearProgress(progress);
+        outputs.discard();
+        endBySignal(stopSignal);
+    }
+    if (!ok) return failure(outputs, progress, error);
+
+    video::VideoFile* video = outputs.video;
+    outputs.video = nullptr;
+    if (!video::finishVideoFile(video, error)) return failure(outputs, progress, error);
+    if (outputs.cells) {
+        const bool closed = std::fclose(outputs.cells) == 0;
+        outputs.cells = nullptr;
+        if (!closed) {
+            std::remove(options.out);
+            std::remove(options.cells);
+            return failure(outputs, progress, std::string(options.cells) + ": " + std::strerror(errno));
+        }
+    }
+    if (stopSignal != 0) {
+        clearProgress(progress);
+        std::remove(options.out);
+        if (options.cells) std::remove(options.cells);
+        endBySignal(stopSignal);
+    }
+
+    clearProgress(progress);
+    const double wallSeconds = secondsSince(progress.start);
+    const double showSeconds = double(frames) / options.fps;
+    if (songStopped)
+        std::fprintf(stderr, "murl13-tool capture: the song ended before order %d; the capture ends with it\n",
+                     FINAL_ORDER);
+    struct stat written {};
+    stat(options.out, &written);
+    std::printf("%lld frames, %.1f s of show, %.1f MB, %.2fx real time\n", static_cast<long long>(frames),
+                showSeconds, double(written.st_size) / 1e6, wallSeconds > 0 ? showSeconds / wallSeconds : 0.0);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}

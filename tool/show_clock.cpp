@@ -1,0 +1,69 @@
+// The song as the capture hears it: decoded a tick at a time ahead of the frames.
+#include "tool/show_clock.h"
+
+#include "music/tick_loop.h"
+#include "runtime/music_sync.h"
+#include "state/demo_state.h"
+
+namespace {
+
+// One more tick: its sound, its order and, with callBack, its triggers.
+void decodeTick(ShowClock& clock, bool callBack)
+{
+    music::Tick tick;
+    if (clock.silent || !music::playTick(clock.loop, tick)) {
+        clock.silent = true;
+        return;
+    }
+    clock.sound.insert(clock.sound.end(), tick.samples, tick.samples + size_t(tick.frames) * music::MIX_CHANNELS);
+    clock.decoded += tick.frames;
+    clock.order = tick.order;
+    clock.passedEnd = clock.passedEnd || tick.wrapped;
+    if (callBack)
+        for (int i = 0; i < tick.triggerCount; ++i) dispatchTrigger(tick.triggers[i]);
+}
+
+}  // namespace
+
+bool openShowClock(ShowClock& clock, const char* songPath, int fps)
+{
+    clock = ShowClock{};
+    clock.fps = fps;
+    clock.loop = music::openTickLoop(songPath);
+    return clock.loop != nullptr;
+}
+
+void closeShowClock(ShowClock& clock)
+{
+    music::closeTickLoop(clock.loop);
+    clock.loop = nullptr;
+}
+
+int64_t frameSample(const ShowClock& clock, int64_t frame) { return frame * music::MIX_RATE / clock.fps; }
+
+void enterFrame(ShowClock& clock, int64_t frame)
+{
+    const int64_t start = frameSample(clock, frame);
+    while (!clock.silent && clock.decoded <= start) decodeTick(clock, true);
+    demo.timeSec = double(frame) / double(clock.fps);
+    demo.musicOrder = clock.order;
+}
+
+const int16_t* takeSound(ShowClock& clock, int64_t end, bool complete, size_t& frames)
+{
+    clock.sound.erase(clock.sound.begin(), clock.sound.begin() + ptrdiff_t(clock.taken * music::MIX_CHANNELS));
+    clock.soundStart += int64_t(clock.taken);
+    clock.taken = 0;
+    if (complete) {
+        while (!clock.silent && clock.decoded < end) decodeTick(clock, false);
+        if (clock.decoded < end) {
+            clock.sound.resize(clock.sound.size() + size_t(end - clock.decoded) * music::MIX_CHANNELS, 0);
+            clock.decoded = end;
+        }
+    }
+    const int64_t available = int64_t(clock.sound.size() / music::MIX_CHANNELS);
+    const int64_t wanted = end - clock.soundStart;
+    frames = size_t(wanted < 0 ? 0 : wanted < available ? wanted : available);
+    clock.taken = frames;
+    return clock.sound.data();
+}

@@ -114,22 +114,23 @@ CharInfo shadeCellOfRay(const MarchFrame& frame, float travelled, Vector3 p, Vec
 
 float wobbleOfOneRay(float x, double t, double beat) { return rods::wobble(x, t, beat); }
 
-void marchSpan(const FastMarchFrame& frame, CellContext (&cell)[MARCH_LANES], int y, int firstColumn,
-               int endColumn)
+int marchSpans(const FastMarchFrame& frame, CellContext (&cells)[MARCH_LANES], const SpanClaims& claims, int span)
 {
 #if defined(__x86_64__) || defined(__i386__)
-    if (frame.vectorLanes) {
-        marchSpanLanes(frame, y, firstColumn, endColumn);
-        return;
-    }
+    if (frame.vectorLanes) return marchSpansLanes(frame, claims, span);
 #endif
-    switch (frame.effectId) {
-    case 1: marchCells<fastscene::scene1>(frame, cell, y, firstColumn, endColumn); break;
-    case 2: marchCells<fastscene::scene2>(frame, cell, y, firstColumn, endColumn); break;
-    case 3: marchCells<fastscene::scene3>(frame, cell, y, firstColumn, endColumn); break;
-    case 4: marchCells<fastscene::scene4>(frame, cell, y, firstColumn, endColumn); break;
-    case 5: marchCells<fastscene::scene5>(frame, cell, y, firstColumn, endColumn); break;
-    case 6: marchCells<fastscene::scene6>(frame, cell, y, firstColumn, endColumn); break;
-    default: marchCells<fastscene::noScene>(frame, cell, y, firstColumn, endColumn); break;
+    int drawn = 0;
+    for (; span < claims.count; span = claims.claim(), ++drawn) {
+        const Span s = claims.at(span);
+        switch (frame.effectId) {
+        case 1: marchCells<fastscene::scene1>(frame, cells, s.y, s.first, s.end); break;
+        case 2: marchCells<fastscene::scene2>(frame, cells, s.y, s.first, s.end); break;
+        case 3: marchCells<fastscene::scene3>(frame, cells, s.y, s.first, s.end); break;
+        case 4: marchCells<fastscene::scene4>(frame, cells, s.y, s.first, s.end); break;
+        case 5: marchCells<fastscene::scene5>(frame, cells, s.y, s.first, s.end); break;
+        case 6: marchCells<fastscene::scene6>(frame, cells, s.y, s.first, s.end); break;
+        default: marchCells<fastscene::noScene>(frame, cells, s.y, s.first, s.end); break;
+        }
     }
+    return drawn;
 }

@@ -1,8 +1,10 @@
 // The ray marcher for the fast cell loop: what marchCell computes for every
 // cell but depends only on the frame (the camera's turns, the light, the
-// reference point) is taken once in prepareMarchFrame, and marchSpan draws
+// reference point) is taken once in prepareMarchFrame, and marchSpans draws
 // part of a row with the scene of the frame called directly.
 #pragma once
+
+#include <atomic>
 
 #include "raymarch/cell_context.h"
 #include "raymarch/ray_steps.h"
@@ -28,16 +30,38 @@ bool vectorLanesAvailable();
 // own CellContext.
 constexpr int MARCH_LANES = 2;
 
-// Row y, columns firstColumn up to endColumn (excluded), the cells exactly as
-// marchCell draws them. The scalar lanes use cells for the per-cell values
-// and the scratch, one per ray in flight (the vector lanes keep their own);
-// reads the pulses, beatCount and timeSec from demo as marchCell does, and
-// asks escapeHeld on every step of every ray.
-void marchSpan(const FastMarchFrame& frame, CellContext (&cells)[MARCH_LANES], int y, int firstColumn,
-               int endColumn);
+// The frame's rows handed out in spans, equal parts of a row, one at a time
+// from a counter the drawing threads share.
+struct Span {
+    int y, first, end;  // row y, columns first up to end (excluded)
+};
+struct SpanClaims {
+    std::atomic<int>& next;  // the next span to claim; none left from count on
+    int count;               // spans in the frame
+    int perRow;
+    // The index of a span no other thread has, count or more when none is left.
+    int claim() const { return next.fetch_add(1, std::memory_order_acquire); }
+    Span at(int index) const
+    {
+        const int width = SCREEN_COLUMNS / perRow;
+        const int first = index % perRow * width;
+        return {index / perRow, first, first + width};
+    }
+};
 
-// The vector lanes' part of marchSpan (fast_march_avx2.cpp, AVX2 only).
-void marchSpanLanes(const MarchFrame& frame, int y, int firstColumn, int endColumn);
+// Span `first`, claimed by the caller, then spans claimed from claims until
+// none is left, the cells exactly as marchCell draws them; returns how many
+// spans it drew. The scalar lanes use cells for the per-cell values and the
+// scratch, one per ray in flight (the vector lanes keep their own), and
+// finish a span before they claim the next; a vector lane whose ray ends
+// takes the next cell even when that is in the next span, so the last rays
+// of a span do not leave the other lanes idle. Reads the pulses, beatCount
+// and timeSec from demo as marchCell does, and asks escapeHeld on every step
+// of every ray.
+int marchSpans(const FastMarchFrame& frame, CellContext (&cells)[MARCH_LANES], const SpanClaims& claims, int first);
+
+// The vector lanes' part of marchSpans (fast_march_avx2.cpp, AVX2 only).
+int marchSpansLanes(const MarchFrame& frame, const SpanClaims& claims, int first);
 // What the vector lanes leave to one ray at a time, built for any processor:
 // the default cell of column x of row y and the ray's start; a hit's cell
 // from its shaded point and normal samples (shadeSamples); scene 4's wobble

@@ -125,22 +125,47 @@ FloatLanes<G> floatLanes(float v)
     return narrow(lanes<G>(v));
 }
 
-// The cells of row y from firstColumn up to endColumn, 4 G rays at a time,
-// each step of a ray as stepRay takes it (ray_steps.h) and a hit shaded as
-// shadeHit shades it.
+// The cells a set of lanes draws, one after another: the columns of its
+// span, then those of each span it claims next.
+struct CellQueue {
+    const SpanClaims& claims;
+    Span span;
+    int column;
+    int spansDrawn;
+    bool exhausted;
+
+    // The next cell, false when none is left.
+    bool next(int& x, int& y)
+    {
+        if (column == span.end) {
+            const int index = exhausted ? claims.count : claims.claim();
+            exhausted = index >= claims.count;
+            if (exhausted) return false;
+            span = claims.at(index);
+            column = span.first;
+            ++spansDrawn;
+        }
+        x = column++;
+        y = span.y;
+        return true;
+    }
+};
+
+// The cells of the queue, 4 G rays at a time, each step of a ray as stepRay
+// takes it (ray_steps.h) and a hit shaded as shadeHit shades it.
 // Flattened: the scene and everything it calls inlined, so that lanes stay
 // in registers rather than being passed through memory.
 template <int G, LaneScene<G> scene>
-[[gnu::flatten]] void marchLanes(const MarchFrame& frame, int y, int firstColumn, int endColumn)
+[[gnu::flatten]] void marchLanes(const MarchFrame& frame, CellQueue& cells)
 {
     LaneRays<G> rays{};
-    int nextColumn = firstColumn;
-    // Lane i takes the next column, if any is left.
+    // Lane i takes the next cell, if any is left.
     auto begin = [&](int i) {
-        rays.live[i] = nextColumn < endColumn;
+        int x, y;
+        rays.live[i] = cells.next(x, y);
         if (!rays.live[i]) return false;
-        const RayState ray = startRayOfCell(frame, nextColumn, y);
-        rays.out[i] = &screenBuffer[y * SCREEN_COLUMNS + nextColumn++];
+        const RayState ray = startRayOfCell(frame, x, y);
+        rays.out[i] = &screenBuffer[y * SCREEN_COLUMNS + x];
         rays.px.v[i] = ray.p.x, rays.py.v[i] = ray.p.y, rays.pz.v[i] = ray.p.z;
         rays.dx.v[i] = ray.dir.x, rays.dy.v[i] = ray.dir.y, rays.dz.v[i] = ray.dir.z;
         rays.evaluateAt(i, ray.p.x, ray.p.y, ray.p.z);
@@ -244,17 +269,20 @@ void wobbleByLanes(const float* x, int count, double t, double beat, float* out)
     });
 }
 
-void marchSpanLanes(const MarchFrame& frame, int y, int firstColumn, int endColumn)
+int marchSpansLanes(const MarchFrame& frame, const SpanClaims& claims, int first)
 {
+    const Span span = claims.at(first);
+    CellQueue cells{claims, span, span.first, 1, false};
     switch (frame.effectId) {
-    case 1: marchLanes<SET, foam::scene1<LanePath<SET>>>(frame, y, firstColumn, endColumn); break;
-    case 2: marchLanes<SPIN_SET, cubes::scene2<LanePath<SPIN_SET>>>(frame, y, firstColumn, endColumn); break;
-    case 3: marchLanes<SET, foam::scene3<LanePath<SET>>>(frame, y, firstColumn, endColumn); break;
-    case 4: marchLanes<SET, rods::scene4<LanePath<SET>>>(frame, y, firstColumn, endColumn); break;
-    case 5: marchLanes<SET, rods::scene5<LanePath<SET>>>(frame, y, firstColumn, endColumn); break;
-    case 6: marchLanes<SET, channels::scene6<LanePath<SET>>>(frame, y, firstColumn, endColumn); break;
-    default: marchLanes<SET, noScene<SET>>(frame, y, firstColumn, endColumn); break;
+    case 1: marchLanes<SET, foam::scene1<LanePath<SET>>>(frame, cells); break;
+    case 2: marchLanes<SPIN_SET, cubes::scene2<LanePath<SPIN_SET>>>(frame, cells); break;
+    case 3: marchLanes<SET, foam::scene3<LanePath<SET>>>(frame, cells); break;
+    case 4: marchLanes<SET, rods::scene4<LanePath<SET>>>(frame, cells); break;
+    case 5: marchLanes<SET, rods::scene5<LanePath<SET>>>(frame, cells); break;
+    case 6: marchLanes<SET, channels::scene6<LanePath<SET>>>(frame, cells); break;
+    default: marchLanes<SET, noScene<SET>>(frame, cells); break;
     }
+    return cells.spansDrawn;
 }
 
 #endif

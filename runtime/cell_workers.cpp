@@ -33,17 +33,20 @@ struct FrameJob {
 // the costliest scene takes a tenth of a millisecond.
 constexpr int SPANS_PER_ROW = 2;
 constexpr int SPAN_COUNT = SCREEN_ROWS * SPANS_PER_ROW;
-constexpr int SPAN_LENGTH = SCREEN_COLUMNS / SPANS_PER_ROW;
 
-void drawSpan(const FrameJob& job, CellContext (&cells)[MARCH_LANES], int span)
+// Span `span`, claimed by the caller, then spans claimed from claims until
+// none is left; returns how many it drew.
+int drawSpans(const FrameJob& job, CellContext (&cells)[MARCH_LANES], const SpanClaims& claims, int span)
 {
-    const int y = span / SPANS_PER_ROW;
-    const int first = span % SPANS_PER_ROW * SPAN_LENGTH;
-    const int end = first + SPAN_LENGTH;
     const int effect = job.effectId;
-    if (effect >= 1 && effect <= 8) marchSpan(job.march, cells, y, first, end);
-    else if (effect == 0) plasmaSpan(job.plasma, y, first, end);
-    else if (effect == 9) warpSpan(job.warp, y, first, end);
+    if (effect >= 1 && effect <= 8) return marchSpans(job.march, cells, claims, span);
+    int drawn = 0;
+    for (; span < claims.count; span = claims.claim(), ++drawn) {
+        const Span s = claims.at(span);
+        if (effect == 0) plasmaSpan(job.plasma, s.y, s.first, s.end);
+        else if (effect == 9) warpSpan(job.warp, s.y, s.first, s.end);
+    }
+    return drawn;
 }
 
 // A pause inside a spin loop.
@@ -96,16 +99,14 @@ struct WorkerPool {
     }
 
     // Draws half rows until none is left; returns true if it drew the frame's
-    // last.
+    // last. The job is read only once a half row of its frame is claimed.
     bool drawClaimedRows(CellContext (&cells)[MARCH_LANES])
     {
-        bool finished = false;
-        for (int span = nextSpan.fetch_add(1, std::memory_order_acquire); span < SPAN_COUNT;
-             span = nextSpan.fetch_add(1, std::memory_order_acquire)) {
-            drawSpan(*job, cells, span);
-            finished = spansDone.fetch_add(1, std::memory_order_release) + 1 == SPAN_COUNT;
-        }
-        return finished;
+        const SpanClaims claims{nextSpan, SPAN_COUNT, SPANS_PER_ROW};
+        const int first = claims.claim();
+        if (first >= SPAN_COUNT) return false;
+        const int drawn = drawSpans(*job, cells, claims, first);
+        return spansDone.fetch_add(drawn, std::memory_order_release) + drawn == SPAN_COUNT;
     }
 
     // Returns false when the pool is stopping, true once a frame after `seen`
@@ -176,7 +177,8 @@ void renderCellsFast(int threads)
     prepareJob();
     if (threads <= 1) {
         pool.reset();
-        for (int span = 0; span < SPAN_COUNT; ++span) drawSpan(job, callerCells, span);
+        std::atomic<int> nextSpan{1};
+        drawSpans(job, callerCells, {nextSpan, SPAN_COUNT, SPANS_PER_ROW}, 0);
         return;
     }
     if (!pool || int(pool->threads.size()) != threads - 1) {

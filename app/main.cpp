@@ -10,6 +10,7 @@
 #include "hosts/terminal/terminal_app.h"
 #include "hosts/window/window_host.h"
 #include "music/song_path.h"
+#include "runtime/cell_workers.h"
 #include "runtime/frame_loop.h"
 
 namespace {
@@ -59,6 +60,9 @@ int main(int argc, char** argv)
     case app::ParseOutcome::Run: break;
     }
     music::setSongFolder(installedSongFolder());
+    // Paced frames (by the display or --fps) are milliseconds apart: the cell
+    // workers sleep between them rather than watch for the next one.
+    setWorkersWatchForFrames(options.fps == 0);
     switch (app::chooseHost(options, isatty(STDOUT_FILENO), app::displayNamed())) {
     case app::HostChoice::Terminal: return runInTerminal(options);
     case app::HostChoice::Window: return runInWindow(options);

@@ -79,21 +79,16 @@ static bool isRealDriver(const char* driver)
     return std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "disk") != 0;
 }
 
-// SDL's audio thread: fill the device's buffer with the ticks due by the clock.
+// SDL's audio thread: fill the device's buffer with the ticks due by the
+// clock, faded out once stopping has begun.
 static void fillDeviceBuffer(void* userData, Uint8* stream, int length)
 {
     SoundOutput* output = static_cast<SoundOutput*>(userData);
+    int16_t* samples = reinterpret_cast<int16_t*>(stream);
+    const int frames = length / static_cast<int>(MIX_CHANNELS * sizeof(int16_t));
     double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-    feedFrames(output->feed, reinterpret_cast<int16_t*>(stream),
-               length / static_cast<int>(MIX_CHANNELS * sizeof(int16_t)), now);
-}
-
-// The device's callback: the ticks, faded out once stopping has begun.
-static void fillFadingDeviceBuffer(void* userData, Uint8* stream, int length)
-{
-    fillDeviceBuffer(userData, stream, length);
-    applyFadeOut(static_cast<SoundOutput*>(userData)->fade, reinterpret_cast<int16_t*>(stream),
-                 length / static_cast<int>(MIX_CHANNELS * sizeof(int16_t)));
+    feedFrames(output->feed, samples, frames, now);
+    applyFadeOut(output->fade, samples, frames);
 }
 
 static SDL_AudioDeviceID openDevice(SoundOutput* output)
@@ -104,7 +99,7 @@ static SDL_AudioDeviceID openDevice(SoundOutput* output)
     wanted.format = AUDIO_S16SYS;
     wanted.channels = MIX_CHANNELS;
     wanted.samples = DEVICE_BUFFER_FRAMES;
-    wanted.callback = fillFadingDeviceBuffer;
+    wanted.callback = fillDeviceBuffer;
     wanted.userdata = output;
     SDL_AudioSpec obtained;
     // No changes allowed: SDL converts to whatever the device takes.

@@ -120,7 +120,10 @@ bool writeImagePng(const ImageInfo& image, bool isLogo)
         }
         return writePng(stdout, rgb.data(), image.width, image.height, size_t(image.width) * raster::RGB_BYTES);
     }
-    const int side = std::max(image.width, image.height);  // cells; every logo fits the screen
+    static_assert(std::max({LOGO1A_WIDTH, LOGO1A_HEIGHT, LOGO1B_WIDTH, LOGO1B_HEIGHT, LOGO2_WIDTH, LOGO2_HEIGHT,
+                            LOGO3_WIDTH, LOGO3_HEIGHT}) <= SCREEN_ROWS,
+                  "a logo's square of cells must fit the rasterised screen");
+    const int side = std::max(image.width, image.height);  // cells
     ScreenBuffer cells {};
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {

@@ -18,7 +18,6 @@
 #include "hosts/terminal/input_thread.h"
 #include "hosts/terminal/terminal_app.h"
 #include "hosts/terminal/terminal_session.h"
-#include "runtime/cell_workers.h"
 
 namespace terminal {
 
@@ -157,9 +156,6 @@ void setFrameRate(int framesPerSecond)
 {
     framePeriod = framesPerSecond > 0 ? Clock::duration(std::chrono::seconds(1)) / framesPerSecond
                                       : Clock::duration::zero();
-    // Between paced frames the cell workers would watch for a frame that is
-    // milliseconds away: let them sleep.
-    setWorkersWatchForFrames(framesPerSecond == 0);
 }
 
 bool requireTerminal()

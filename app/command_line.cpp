@@ -29,6 +29,7 @@ ParseOutcome parseDemoArguments(int argc, const char* const* argv, DemoOptions& 
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) return ParseOutcome::Help;
+        if (std::strcmp(arg, "--version") == 0) return ParseOutcome::Version;
         if (std::strcmp(arg, "--window") == 0) {
             options.window = true;
         } else if (std::strcmp(arg, "--fullscreen") == 0) {
@@ -85,6 +86,7 @@ void printDemoUsage(std::FILE* out)
                "  --fullscreen  start in full screen (F11 or Alt+Enter toggles); implies --window\n"
                "  --fps N       frames per second, 0 to 1000 (default 60); 0 draws frames\n"
                "                back to back\n"
+               "  --version     the version and the commit it was built from\n"
                "  --help        this text\n",
                out);
 }

@@ -13,7 +13,7 @@ struct DemoOptions {
     int fps = 60;             // --fps N, 0 to 1000; 0 shows frames back to back
 };
 
-enum class ParseOutcome { Run, Help, BadUsage };
+enum class ParseOutcome { Run, Help, Version, BadUsage };
 
 // Reads argv[1..argc-1] into options. On BadUsage, writes one line saying what
 // was wrong to `errors` (the caller adds the usage).

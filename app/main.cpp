@@ -1,11 +1,13 @@
 // murl13: the demo. The frame loop lives in the core; the terminal or the
 // window host gives it a screen, a clock and a keyboard, the music layer a song.
 #include <climits>
+#include <cstdio>
 #include <string>
 
 #include <unistd.h>
 
 #include "app/command_line.h"
+#include "murl13_version.h"
 #include "hosts/console_choice.h"
 #include "hosts/terminal/terminal_app.h"
 #include "hosts/window/window_host.h"
@@ -56,6 +58,7 @@ int main(int argc, char** argv)
     app::DemoOptions options;
     switch (app::parseDemoArguments(argc, argv, options, stderr)) {
     case app::ParseOutcome::Help: app::printDemoUsage(stdout); return 0;
+    case app::ParseOutcome::Version: std::puts("murl13 " MURL13_VERSION); return 0;
     case app::ParseOutcome::BadUsage: app::printDemoUsage(stderr); return 2;
     case app::ParseOutcome::Run: break;
     }

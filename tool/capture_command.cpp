@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -30,31 +31,38 @@
 namespace {
 
 const char USAGE[] =
-    "usage: murl13-tool capture OUT [--fps N] [--scale N] [--seconds S] [--song FILE]\n"
-    "         [--cells FILE]\n"
+    "usage: murl13-tool capture OUT [--fps N] [--scale N] [--start S] [--seconds S]\n"
+    "         [--song FILE] [--cells FILE]\n"
     "\n"
     "Renders the show offline, frame k at song time k / N, and writes it to OUT with\n"
     "the song as its sound track. OUT's extension picks the kind of file:\n"
     "  .mp4   H.264 and AAC\n"
     "  .mkv   lossless FFV1 (RGB) and FLAC\n"
     "  .webm  VP9 and Opus\n"
-    "  --fps N       frames per second, 1 to 240 (default 60)\n"
+    "  .gif   an animated GIF in the 16 VGA colours, without sound\n"
+    "  --fps N       frames per second, 1 to 240 (default 60); for a GIF one of 1, 2,\n"
+    "                4, 5, 10, 20, 25 or 50 (default 25)\n"
     "  --scale N     pixels per console pixel, 1 to 8 (default 2: 1280 by 800)\n"
-    "  --seconds S   stop before frame ceil(S * N) instead of at the show's end\n"
-    "                (the first frame at order 39, included)\n"
+    "  --start S     begin the video, and its sound, with the first frame at or\n"
+    "                after song time S; the song still plays from 0 to there\n"
+    "  --seconds S   make S seconds of video, ceil(S * N) frames, instead of\n"
+    "                stopping at the show's end (the first frame at order 39, included)\n"
     "  --song FILE   the module (default GLIMVEX.oXM in the working directory)\n"
     "  --cells FILE  also write every frame's cells to FILE: 4,000 cells each, a\n"
     "                16-bit glyph then a 16-bit attribute, little-endian\n";
 
 constexpr int MAX_FPS = 240;
+constexpr int DEFAULT_FPS = 60;
+constexpr int DEFAULT_GIF_FPS = 25;
 constexpr double MAX_SECONDS = 24.0 * 3600.0;
 constexpr double PROGRESS_INTERVAL = 0.1;  // seconds between progress lines
 constexpr int PROGRESS_BAR = 30;           // characters
 
 struct CaptureOptions {
     const char* out = nullptr;
-    int fps = 60;
+    int fps = 0;  // 0: not given
     int scale = 2;
+    double start = 0;    // song time of the first frame
     double seconds = 0;  // 0: the whole show
     const char* song = SONG_FILE_NAME;
     const char* cells = nullptr;
@@ -102,6 +110,10 @@ int parseOptions(int argc, char** argv, CaptureOptions& options, video::Format& 
             auto s = parseDouble(value);
             if (!s || !(*s > 0.0) || *s > MAX_SECONDS) return usageError("bad length (above 0, at most 86400)", value);
             options.seconds = *s;
+        } else if (is("--start")) {
+            auto s = parseDouble(value);
+            if (!s || *s < 0.0 || *s > MAX_SECONDS) return usageError("bad start (0 to 86400)", value);
+            options.start = *s;
         } else if (is("--song")) {
             options.song = value;
         } else if (is("--cells")) {
@@ -111,9 +123,19 @@ int parseOptions(int argc, char** argv, CaptureOptions& options, video::Format& 
         }
     }
     if (options.out == nullptr) return usageError("no output file", nullptr);
-    if (!video::formatForPath(options.out, format)) return usageError("unknown kind of file (.mp4, .mkv or .webm)", options.out);
+    if (!video::formatForPath(options.out, format))
+        return usageError("unknown kind of file (.mp4, .mkv, .webm or .gif)", options.out);
+    if (format == video::Format::Gif) {
+        if (options.fps == 0) options.fps = DEFAULT_GIF_FPS;
+        if (!video::gifShowsRate(options.fps))
+            return usageError("a GIF shows only 1, 2, 4, 5, 10, 20, 25 or 50 frames a second", nullptr);
+    }
+    if (options.fps == 0) options.fps = DEFAULT_FPS;
     return 0;
 }
+
+// The show's frame that begins the video: the first at or after --start.
+int64_t firstFrameOf(const CaptureOptions& options) { return int64_t(std::ceil(options.start * options.fps)); }
 
 // How many frames the capture will have, for the progress bar: exact with
 // --seconds, else from a quick scan of the song to its order 39.
@@ -128,7 +150,7 @@ int64_t expectedFrames(const CaptureOptions& options)
             break;
         }
     }
-    return int64_t(std::ceil(end * options.fps)) + 1;
+    return std::max<int64_t>(0, int64_t(std::ceil(end * options.fps)) + 1 - firstFrameOf(options));
 }
 
 struct Progress {
@@ -250,41 +272,53 @@ int toolCapture(int argc, char** argv)
     resetDemoState();
     overlayRandomState = 1;
     const int threads = defaultCellThreads();
-    const int64_t frameLimit = options.seconds > 0 ? int64_t(std::ceil(options.seconds * options.fps)) : -1;
+    // The frames before --start run as in the show (the song, its triggers,
+    // the pulses, the logos' offsets, the view distance all follow from
+    // them) but are not written, nor is their sound.
+    const int64_t firstFrame = firstFrameOf(options);
+    const int64_t frameLimit = options.seconds > 0 ? firstFrame + int64_t(std::ceil(options.seconds * options.fps)) : -1;
     std::vector<uint8_t> rgb(raster::pictureBytes(options.scale));
-    int64_t frames = 0;
+    int64_t show = 0;    // the show's frames so far
+    int64_t frames = 0;  // of them, the frames written
     bool songStopped = false;
     bool ok = true;
     while (ok && stopSignal == 0) {
-        if (frameLimit >= 0 && frames >= frameLimit) break;
-        enterFrame(clock, frames);
+        if (frameLimit >= 0 && show >= frameLimit) break;
+        enterFrame(clock, show);
         // A song that ends or starts again without reaching order 39 ends the show there.
         if (frameLimit < 0 && (clock.passedEnd || clock.silent)) {
             songStopped = true;
             break;
         }
         renderFrame(threads);
-        raster::rasteriseCells(screenBuffer.data(), options.scale, rgb.data(), raster::pictureRowBytes(options.scale));
-        ok = video::writePicture(outputs.video, rgb.data(), raster::pictureRowBytes(options.scale), error);
-        if (ok && outputs.cells && !writeRawCells(outputs.cells)) {
-            ok = false;
-            error = std::string(options.cells) + ": " + std::strerror(errno);
+        const bool written = show >= firstFrame;
+        if (written) {
+            raster::rasteriseCells(screenBuffer.data(), options.scale, rgb.data(),
+                                   raster::pictureRowBytes(options.scale));
+            ok = video::writePicture(outputs.video, rgb.data(), raster::pictureRowBytes(options.scale), error);
+            if (ok && outputs.cells && !writeRawCells(outputs.cells)) {
+                ok = false;
+                error = std::string(options.cells) + ": " + std::strerror(errno);
+            }
         }
         size_t soundFrames = 0;
-        const int16_t* sound = takeSound(clock, frameSample(clock, frames + 1), false, soundFrames);
-        ok = ok && video::writeSound(outputs.video, sound, soundFrames, error);
+        const int16_t* sound = takeSound(clock, frameSample(clock, show + 1), false, soundFrames);
+        if (written) ok = ok && video::writeSound(outputs.video, sound, soundFrames, error);
         decayPulses();
-        ++frames;
+        ++show;
+        if (written) ++frames;
         showProgress(progress, frames);
         if (frameLimit < 0 && demo.musicOrder >= FINAL_ORDER) break;
     }
     if (ok && stopSignal == 0) {
         size_t soundFrames = 0;
-        const int16_t* sound = takeSound(clock, frameSample(clock, frames), true, soundFrames);
-        ok = video::writeSound(outputs.video, sound, soundFrames, error);
+        const int16_t* sound = takeSound(clock, frameSample(clock, show), true, soundFrames);
+        if (frames > 0) ok = video::writeSound(outputs.video, sound, soundFrames, error);
         if (ok && frames == 0) {
             ok = false;
-            error = std::string("the song '") + options.song + "' has nothing to play";
+            char text[80];
+            std::snprintf(text, sizeof text, "the show ends at %.2f s, before --start", double(show - 1) / options.fps);
+            error = show > 0 ? std::string(text) : std::string("the song '") + options.song + "' has nothing to play";
         }
     }
     closeShowClock(clock);

@@ -1,5 +1,7 @@
 #include "tool/tool.h"
 
+#include "murl13_version.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -10,7 +12,8 @@ static const char USAGE[] =
     "  art     print one of the images (murl13-tool art --help)\n"
     "  song    list a module's order changes and instrument triggers\n"
     "  bench   render a fixed schedule of frames and report the frame times\n"
-    "  capture render the show to a video file with its sound (murl13-tool capture --help)\n";
+    "  capture render the show to a video file with its sound (murl13-tool capture --help)\n"
+    "  --version  the version and the commit it was built from\n";
 
 int main(int argc, char** argv)
 {
@@ -24,6 +27,10 @@ int main(int argc, char** argv)
     if (std::strcmp(command, "song") == 0) return toolSong(argc - 2, argv + 2);
     if (std::strcmp(command, "bench") == 0) return toolBench(argc - 2, argv + 2);
     if (std::strcmp(command, "capture") == 0) return toolCapture(argc - 2, argv + 2);
+    if (std::strcmp(command, "--version") == 0) {
+        std::puts("murl13-tool " MURL13_VERSION);
+        return 0;
+    }
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
         std::fputs(USAGE, stdout);
         return 0;

@@ -1,9 +1,12 @@
 // The video writer on libavformat and libavcodec: one picture stream and one
 // sound stream, interleaved by the muxer. Pictures are converted by libswscale,
 // sound is resampled and reformatted by libswresample and cut into the sound
-// encoder's frame size in a FIFO. Everything is written bit-exact (no
+// encoder's frame size in a FIFO. A GIF's pictures are mapped to the VGA
+// palette here, so the file holds those 16 colours and no others. Everything is written bit-exact (no
 // version strings, no random identifiers), so the same input makes the same file.
 #include "video/video_file.h"
+
+#include "raster/rasterise.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -27,13 +30,14 @@ struct Codecs {
     Format format;
     const char* muxer;
     const char* picture;  // encoder names
-    const char* sound;
+    const char* sound;  // null: no sound track
 };
 
 const Codecs CODECS[] = {
     {".mp4", Format::Mp4, "mp4", "libx264", "aac"},
     {".mkv", Format::Mkv, "matroska", "ffv1", "flac"},
     {".webm", Format::Webm, "webm", "libvpx-vp9", "libopus"},
+    {".gif", Format::Gif, "gif", "gif", nullptr},
 };
 
 const Codecs& codecsFor(Format format)
@@ -70,7 +74,10 @@ struct VideoFile {
     int64_t picturesSent = 0;
     int64_t soundSent = 0;  // samples at the encoder's rate
     int width = 0, height = 0;
+    uint32_t lastRgb = 0, lastIndex = 0;  // the GIF's last colour mapped, and its index
 };
+
+bool gifShowsRate(int fps) { return fps >= 1 && fps <= 50 && 100 % fps == 0; }
 
 bool formatForPath(const std::string& path, Format& format)
 {
@@ -168,7 +175,13 @@ bool openPictureCodec(VideoFile* file, Format format, int fps, std::string& erro
     c->framerate = AVRational{fps, 1};
     c->flags |= AV_CODEC_FLAG_BITEXACT;
     c->thread_count = 0;  // one per core
-    if (format == Format::Mkv) {
+    if (format == Format::Gif) {
+        // Frames after the first hold only the rectangle that changed. No
+        // transparent pixels for the unchanged ones: every frame holds only
+        // the 16 colours, and the files came out smaller without.
+        c->pix_fmt = AV_PIX_FMT_PAL8;
+        av_opt_set(c->priv_data, "gifflags", "offsetting", 0);
+    } else if (format == Format::Mkv) {
         // Version 3 codes slices on their own, so they run in parallel and
         // the bytes do not depend on the thread count.
         c->pix_fmt = AV_PIX_FMT_0RGB32;
@@ -208,6 +221,7 @@ bool openPictureCodec(VideoFile* file, Format format, int fps, std::string& erro
         error = "out of memory";
         return false;
     }
+    if (format == Format::Gif) return true;  // mapped to the palette in writePicture
     // Same size, so no scaling; RGB to 4:2:0 takes the fast path (chroma from
     // the top left pixel of each 2 by 2 block: at scale 2 and above the block
     // is one console pixel), RGB to RGB is a plain copy.
@@ -234,6 +248,7 @@ int soundRateFor(const AVCodec* encoder)
 
 bool openSoundCodec(VideoFile* file, Format format, std::string& error)
 {
+    if (codecsFor(format).sound == nullptr) return true;
     const AVCodec* encoder = findEncoder(codecsFor(format).sound, error);
     if (encoder == nullptr) return false;
     AVCodecContext* c = file->soundCodec = avcodec_alloc_context3(encoder);
@@ -314,6 +329,47 @@ bool queueSound(VideoFile* file, const int16_t* samples, int frames, std::string
     return ok;
 }
 
+uint32_t packedRgb(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
+
+// The VGA colour nearest to a pixel (the pictures hold only VGA colours, so
+// this is the colour itself).
+uint32_t nearestVgaColour(uint32_t rgb)
+{
+    uint32_t best = 0;
+    long bestDistance = -1;
+    for (uint32_t i = 0; i < 16; ++i) {
+        const raster::Rgb& v = raster::vgaPalette[i];
+        const long dr = long(rgb >> 16) - v.r, dg = long(rgb >> 8 & 0xFF) - v.g, db = long(rgb & 0xFF) - v.b;
+        const long distance = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || distance < bestDistance) best = i, bestDistance = distance;
+    }
+    return best;
+}
+
+// RGB pixels to indexes into the VGA palette. The GIF's colour table has 256
+// entries: the 16 colours repeated, so it holds no colour but theirs.
+void mapToVgaPalette(VideoFile* file, const uint8_t* rgb, size_t rowStride)
+{
+    AVFrame* picture = file->picture;
+    uint32_t* palette = reinterpret_cast<uint32_t*>(picture->data[1]);
+    for (int i = 0; i < AVPALETTE_COUNT; ++i) {
+        const raster::Rgb& v = raster::vgaPalette[i % 16];
+        palette[i] = 0xFF000000u | uint32_t(v.r) << 16 | uint32_t(v.g) << 8 | v.b;
+    }
+    for (int y = 0; y < file->height; ++y) {
+        const uint8_t* in = rgb + size_t(y) * rowStride;
+        uint8_t* out = picture->data[0] + size_t(y) * size_t(picture->linesize[0]);
+        for (int x = 0; x < file->width; ++x, in += 3) {
+            const uint32_t colour = packedRgb(in);
+            if (colour != file->lastRgb) {
+                file->lastRgb = colour;
+                file->lastIndex = nearestVgaColour(colour);
+            }
+            out[x] = uint8_t(file->lastIndex);
+        }
+    }
+}
+
 }  // namespace
 
 VideoFile* openVideoFile(const std::string& path, Format format, int width, int height, int fps, std::string& error)
@@ -357,9 +413,13 @@ bool writePicture(VideoFile* file, const uint8_t* rgb, size_t rowStride, std::st
         error = "out of memory";
         return false;
     }
-    const uint8_t* source[1] = {rgb};
-    const int stride[1] = {int(rowStride)};
-    sws_scale(file->scaler, source, stride, 0, file->height, file->picture->data, file->picture->linesize);
+    if (file->scaler) {
+        const uint8_t* source[1] = {rgb};
+        const int stride[1] = {int(rowStride)};
+        sws_scale(file->scaler, source, stride, 0, file->height, file->picture->data, file->picture->linesize);
+    } else {
+        mapToVgaPalette(file, rgb, rowStride);
+    }
     file->picture->pts = file->picturesSent++;
     return encode(file, file->pictureCodec, file->pictureStream, file->picture, error);
 }
@@ -367,7 +427,7 @@ bool writePicture(VideoFile* file, const uint8_t* rgb, size_t rowStride, std::st
 bool writeSound(VideoFile* file, const int16_t* samples, size_t frames, std::string& error)
 {
     constexpr size_t CHUNK = 1 << 16;
-    while (frames > 0) {
+    while (file->soundCodec && frames > 0) {
         const size_t take = std::min(frames, CHUNK);
         if (!queueSound(file, samples, int(take), error)) return false;
         if (!encodeQueuedSound(file, false, error)) return false;
@@ -379,8 +439,9 @@ bool writeSound(VideoFile* file, const int16_t* samples, size_t frames, std::str
 
 bool finishVideoFile(VideoFile* file, std::string& error)
 {
-    bool ok = queueSound(file, nullptr, 0, error) && encodeQueuedSound(file, true, error) &&
-              encode(file, file->soundCodec, file->soundStream, nullptr, error) &&
+    bool ok = (file->soundCodec == nullptr ||
+               (queueSound(file, nullptr, 0, error) && encodeQueuedSound(file, true, error) &&
+                encode(file, file->soundCodec, file->soundStream, nullptr, error))) &&
               encode(file, file->pictureCodec, file->pictureStream, nullptr, error);
     if (ok) {
         const int status = av_write_trailer(file->muxer);

@@ -1,6 +1,7 @@
 // Writing a video file with a sound track through FFmpeg's libraries. The
 // container and codecs follow the file name's extension; pictures come in as
-// RGB24, sound as interleaved 16-bit stereo at 44,100 Hz.
+// RGB24, sound as interleaved 16-bit stereo at 44,100 Hz. An animated GIF has
+// no sound: its pictures are in the 16 VGA colours, pixel for pixel.
 #pragma once
 
 #include <cstddef>
@@ -13,8 +14,12 @@ constexpr int SOUND_RATE = 44100;  // frames per second of the sound handed in
 constexpr int SOUND_CHANNELS = 2;
 
 // .mp4: H.264 (yuv420p) and AAC; .mkv: lossless FFV1 (RGB) and FLAC;
-// .webm: VP9 and Opus.
-enum class Format { Mp4, Mkv, Webm };
+// .webm: VP9 and Opus; .gif: an animated GIF (no sound) that loops.
+enum class Format { Mp4, Mkv, Webm, Gif };
+
+// A GIF times its frames in hundredths of a second, and browsers slow down
+// frames shorter than two: the rates it shows truly are those dividing 100, up to 50.
+bool gifShowsRate(int fps);
 
 // The format named by the path's extension (case-insensitive); false for any other.
 bool formatForPath(const std::string& path, Format& format);
@@ -28,9 +33,11 @@ VideoFile* openVideoFile(const std::string& path, Format format, int width, int 
                          std::string& error);
 
 // The next picture: height rows of width RGB pixels, rowStride bytes apart.
+// For a GIF every pixel should be one of the VGA colours; another is drawn in
+// the nearest of them.
 bool writePicture(VideoFile* file, const uint8_t* rgb, size_t rowStride, std::string& error);
 
-// The next stereo frames of sound.
+// The next stereo frames of sound (dropped for a GIF).
 bool writeSound(VideoFile* file, const int16_t* samples, size_t frames, std::string& error);
 
 // Drains the encoders, completes and closes the file, and frees it. On failure

@@ -44,6 +44,7 @@ TEST(CommandLine, ArgumentsGiveOptionsOrAreRefused)
         {{"--fps", "144"}, ParseOutcome::Run, false, 0, false, 144},
         {{"--help"}, ParseOutcome::Help, false, 0, false, 60},
         {{"--window", "-h"}, ParseOutcome::Help, true, 0, false, 60},
+        {{"--fps", "30", "--version"}, ParseOutcome::Version},
         {{"--scale"}, ParseOutcome::BadUsage},
         {{"--scale", "0"}, ParseOutcome::BadUsage},
         {{"--scale", "9"}, ParseOutcome::BadUsage},

@@ -276,6 +276,7 @@ int toolCapture(int argc, char** argv)
     // the pulses, the logos' offsets, the view distance all follow from
     // them) but are not written, nor is their sound.
     const int64_t firstFrame = firstFrameOf(options);
+    clock.soundFrom = frameSample(clock, firstFrame);
     const int64_t frameLimit = options.seconds > 0 ? firstFrame + int64_t(std::ceil(options.seconds * options.fps)) : -1;
     std::vector<uint8_t> rgb(raster::pictureBytes(options.scale));
     int64_t show = 0;    // the show's frames so far
@@ -303,7 +304,7 @@ int toolCapture(int argc, char** argv)
         }
         size_t soundFrames = 0;
         const int16_t* sound = takeSound(clock, frameSample(clock, show + 1), false, soundFrames);
-        if (written) ok = ok && video::writeSound(outputs.video, sound, soundFrames, error);
+        ok = ok && video::writeSound(outputs.video, sound, soundFrames, error);
         decayPulses();
         ++show;
         if (written) ++frames;

@@ -1,6 +1,8 @@
 // The song as the capture hears it: decoded a tick at a time ahead of the frames.
 #include "tool/show_clock.h"
 
+#include <algorithm>
+
 #include "music/tick_loop.h"
 #include "runtime/music_sync.h"
 #include "state/demo_state.h"
@@ -60,6 +62,11 @@ const int16_t* takeSound(ShowClock& clock, int64_t end, bool complete, size_t& f
             clock.sound.resize(clock.sound.size() + size_t(end - clock.decoded) * music::MIX_CHANNELS, 0);
             clock.decoded = end;
         }
+    }
+    if (clock.soundStart < clock.soundFrom) {
+        const int64_t drop = std::min(clock.soundFrom - clock.soundStart, int64_t(clock.sound.size() / music::MIX_CHANNELS));
+        clock.sound.erase(clock.sound.begin(), clock.sound.begin() + ptrdiff_t(drop * music::MIX_CHANNELS));
+        clock.soundStart += drop;
     }
     const int64_t available = int64_t(clock.sound.size() / music::MIX_CHANNELS);
     const int64_t wanted = end - clock.soundStart;

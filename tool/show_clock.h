@@ -24,6 +24,7 @@ struct ShowClock {
     std::vector<int16_t> sound;  // decoded sound from soundStart on
     int64_t soundStart = 0;      // stereo frame of sound[0]
     size_t taken = 0;            // stereo frames of sound handed out
+    int64_t soundFrom = 0;       // stereo frame where the sound track begins: earlier sound is dropped
 };
 
 // Loads the song for a show at fps frames a second; false when it does not load.
@@ -38,7 +39,7 @@ int64_t frameSample(const ShowClock& clock, int64_t frame);
 // = the order of the last decoded tick.
 void enterFrame(ShowClock& clock, int64_t frame);
 
-// The decoded sound not handed out yet, up to stereo frame `end`; with
+// The decoded sound not handed out yet, from soundFrom on, up to stereo frame `end`; with
 // `complete`, the song is decoded on (without callbacks: no frame follows) or
 // padded with silence until it reaches `end`. Valid until the next call.
 const int16_t* takeSound(ShowClock& clock, int64_t end, bool complete, size_t& frames);

@@ -1,6 +1,6 @@
 // Reads a video file back through FFmpeg's libraries: the codec of each
 // stream, every picture and the sound track. Pictures in the lossless file's
-// BGR0 are kept as RGB24, 16-bit sound is kept as it is; of other formats only
+// BGR0 or the GIF decoder's BGRA are kept as RGB24, 16-bit sound is kept as it is; of other formats only
 // the count is kept.
 #pragma once
 
@@ -27,7 +27,8 @@ inline void keepFrame(const AVFrame* frame, ReadBack& result)
         result.width = frame->width;
         result.height = frame->height;
         std::vector<uint8_t> rgb;
-        for (int y = 0; frame->format == AV_PIX_FMT_BGR0 && y < frame->height; ++y)
+        const bool rgbKept = frame->format == AV_PIX_FMT_BGR0 || frame->format == AV_PIX_FMT_BGRA;
+        for (int y = 0; rgbKept && y < frame->height; ++y)
             for (int x = 0; x < frame->width; ++x) {
                 const uint8_t* bgr = frame->data[0] + y * frame->linesize[0] + x * 4;
                 rgb.insert(rgb.end(), {bgr[2], bgr[1], bgr[0]});

@@ -6,16 +6,21 @@
   header of a platform (terminal, signals, OS threads, sound, window, video,
   PNG) and no folder that does;
 - only the programs (app/, tool/, fuzz/) and the tests use more than one platform
-  layer.
+  layer;
+- the map of the files in docs/architecture.md matches the tree: every folder
+  and source file has its row, and every name in the map exists.
 
-    python3 scripts/check_layout.py     exit 1 and name the faults if any
+    python3 scripts/check_layout.py [--root DIR]   exit 1 and name the faults if any
 """
 
 import os
 import re
+import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+if len(sys.argv) == 3 and sys.argv[1] == "--root":
+    ROOT = os.path.abspath(sys.argv[2])
 CORE = {"state", "art", "effects2d", "raymarch", "raster", "runtime", "song"}
 PROGRAMS = {"app", "tool", "fuzz", "tests"}
 PLATFORM_HEADER = re.compile(
@@ -80,9 +85,93 @@ def main():
     for node in sorted(graph):
         if node not in state:
             visit(node, [node])
+    faults += map_faults()
     for fault in faults:
         print(fault, file=sys.stderr)
     return 1 if faults else 0
+
+
+# The map of the files: a table in the section "## Map of the files" of
+# docs/architecture.md. A row whose first cell is a bold folder path ending in
+# "/" (**./** for the top) starts that folder; the names in backticks in the
+# first cell of the rows below it are its files, "name.h/.cpp" meaning both.
+MAP = os.path.join("docs", "architecture.md")
+MAP_SECTION = "## Map of the files"
+SOURCE_EXTENSIONS = (".h", ".hpp", ".cpp", ".cc", ".c", ".py", ".sh", ".cmake", ".js", ".mjs", ".html", ".css")
+SKIPPED_FOLDERS = ("__pycache__", "node_modules")
+
+
+def map_entries(text):
+    """The folders and files the map names, in order, as paths from the top."""
+    folder, entries, inside = "", [], False
+    for line in text.splitlines():
+        if line.startswith("## "):
+            inside = line.strip() == MAP_SECTION
+            continue
+        if not inside or not line.startswith("|"):
+            continue
+        first = line.split("|")[1].strip()
+        bold = re.fullmatch(r"\*\*(.+/)\*\*", first)
+        if bold:
+            folder = "" if bold.group(1) == "./" else bold.group(1)
+            if folder:
+                entries.append(folder)
+            continue
+        for name in re.findall(r"`([^`]+)`", first):
+            pair = re.fullmatch(r"(.+)\.(\w+)/\.(\w+)", name)
+            names = [pair.group(1) + "." + pair.group(2), pair.group(1) + "." + pair.group(3)] if pair else [name]
+            entries += [folder + n for n in names]
+    return entries
+
+
+def tree_paths():
+    """The tree's folders (ending in /) and source files, as paths from the top:
+    the files git tracks in a checkout, else every file but hidden and build
+    folders."""
+    files = None
+    try:
+        top = subprocess.run(["git", "-C", ROOT, "rev-parse", "--show-toplevel"], capture_output=True, text=True)
+        if top.returncode == 0 and os.path.realpath(top.stdout.strip()) == os.path.realpath(ROOT):
+            listed = subprocess.run(["git", "-C", ROOT, "ls-files", "-z"], capture_output=True, text=True, check=True)
+            files = [f for f in listed.stdout.split("\0") if f and os.path.isfile(os.path.join(ROOT, f))]
+    except (OSError, subprocess.CalledProcessError):
+        files = None
+    if files is None:
+        files = []
+        for folder, dirs, names in os.walk(ROOT):
+            dirs[:] = [d for d in dirs if not d.startswith(".") and d != "build" and not d.startswith("build-")
+                       and d not in SKIPPED_FOLDERS]
+            files += [os.path.relpath(os.path.join(folder, n), ROOT).replace(os.sep, "/") for n in names]
+    paths = set()
+    for f in files:
+        parts = f.split("/")
+        if any(p.startswith(".") or p in SKIPPED_FOLDERS for p in parts):
+            continue
+        for i in range(1, len(parts)):
+            paths.add("/".join(parts[:i]) + "/")
+        if f.endswith(SOURCE_EXTENSIONS) or parts[-1] == "CMakeLists.txt":
+            paths.add(f)
+    return paths
+
+
+def map_faults():
+    path = os.path.join(ROOT, MAP)
+    if not os.path.isfile(path):
+        return ["%s is missing: it holds the map of the files" % MAP]
+    with open(path, encoding="utf-8") as f:
+        entries = map_entries(f.read())
+    faults = []
+    seen = set()
+    for entry in entries:
+        if entry in seen:
+            faults.append("%s names %s twice in its map of the files" % (MAP, entry))
+        seen.add(entry)
+        exists = os.path.isdir if entry.endswith("/") else os.path.isfile
+        if not exists(os.path.join(ROOT, entry)):
+            faults.append("%s names %s in its map of the files, which does not exist" % (MAP, entry))
+    for missing in sorted(tree_paths() - seen):
+        faults.append("%s is missing from the map of the files in %s" % (missing, MAP))
+    return faults
 
 
 if __name__ == "__main__":

@@ -11,7 +11,7 @@ case "$1" in
 render)
     shift
     for page in "$@"; do
-        errors=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+        errors=$(MANWIDTH=80 man --warnings=w -l "$page" 2>&1 >/dev/null)
         text=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
         if [ -n "$errors" ]; then echo "$page: $errors"; fail=1; fi
         case "$text" in *NAME*SYNOPSIS*DESCRIPTION*) ;; *) echo "$page: renders no NAME, SYNOPSIS and DESCRIPTION"; fail=1 ;; esac

@@ -49,11 +49,13 @@ target_link_libraries(murl13_music PUBLIC murl13_core murl13_libxmp murl13_sdl2 
 # The window host, its POSIX stop signals left for the console control handler.
 file(GLOB WINDOW_SOURCES CONFIGURE_DEPENDS hosts/window/*.cpp)
 list(FILTER WINDOW_SOURCES EXCLUDE REGEX "/stop_signals\\.cpp$")
-add_library(murl13_window STATIC ${WINDOW_SOURCES})
+set(CONSOLE_CONTROL_SOURCES hosts/wincon/console_control.cpp hosts/wincon/window_stop.cpp)
+add_library(murl13_window STATIC ${WINDOW_SOURCES} ${CONSOLE_CONTROL_SOURCES})
 target_link_libraries(murl13_window PUBLIC murl13_core murl13_sdl2)
 
 # The Windows console host, and the choice between it and the window.
 file(GLOB WINCON_SOURCES CONFIGURE_DEPENDS hosts/wincon/*.cpp)
+list(FILTER WINCON_SOURCES EXCLUDE REGEX "/(console_control|window_stop)\\.cpp$")
 add_library(murl13_hosts STATIC ${WINCON_SOURCES})
 target_link_libraries(murl13_hosts PUBLIC murl13_core murl13_window)
 
@@ -67,7 +69,8 @@ target_compile_definitions(murl13 PRIVATE MURL13_SONG_FOLDER_FROM_BINARY=".")
 # The workbench without PNG and capture (libpng and FFmpeg are Linux-only here).
 file(GLOB TOOL_SOURCES CONFIGURE_DEPENDS tool/*.cpp tool/windows/*.cpp)
 list(FILTER TOOL_SOURCES EXCLUDE REGEX "/(capture_command|png_writer|show_clock)\\.cpp$")
-add_executable(murl13-tool ${TOOL_SOURCES})
+# The benchmark also times the terminal's frame encoding.
+add_executable(murl13-tool ${TOOL_SOURCES} hosts/terminal/frame_encoder.cpp)
 target_link_libraries(murl13-tool PRIVATE murl13_core murl13_hosts murl13_music)
 
 # The song, composed by the script with the Linux generator (same bytes).
@@ -96,6 +99,7 @@ function(murl13_windows_suite name folder)
   add_executable(${name} ${sources})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARGN} gtest gtest_main)
+  target_compile_options(${name} PRIVATE -include ${CMAKE_SOURCE_DIR}/tests/posix_on_windows.h)
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${WINE_ENVIRONMENT}")
 endfunction()
@@ -121,15 +125,18 @@ function(murl13_wine_path out path)
   string(REPLACE "/" "\\" windows "${path}")
   set(${out} "Z:${windows}" PARENT_SCOPE)
 endfunction()
+# The demo looks for the song beside itself too: a copy in a folder without it.
 set(NO_SONG_FOLDER ${CMAKE_BINARY_DIR}/no-song)
-file(MAKE_DIRECTORY ${NO_SONG_FOLDER})
-murl13_wine_path(DEMO_EXE ${CMAKE_BINARY_DIR}/murl13.exe)
+add_custom_command(TARGET murl13 POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${NO_SONG_FOLDER}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:murl13> ${NO_SONG_FOLDER}/)
 foreach(scenario song nosong ctrlc)
   set(folder ${CMAKE_BINARY_DIR})
   if(scenario STREQUAL "nosong")
     set(folder ${NO_SONG_FOLDER})
   endif()
   murl13_wine_path(FOLDER ${folder})
+  murl13_wine_path(DEMO_EXE ${folder}/murl13.exe)
   set(report ${CMAKE_BINARY_DIR}/console-probe-${scenario}.txt)
   murl13_wine_path(REPORT ${report})
   add_test(NAME DemoInConsole.${scenario}

@@ -156,6 +156,11 @@ cmake --build "$BUILD" -j"$JOBS"
 pack_zip
 
 if $run_tests; then
+    # The cells are compared with the Linux tool's.
+    if [ ! -x "$ROOT/build/murl13-tool" ]; then
+        echo "Building the Linux tree for the Linux murl13-tool"
+        (cd "$ROOT" && . scripts/setup.sh && murl13_install_missing && murl13_build)
+    fi
     # A fresh prefix takes a while to make; made here, not inside a timed test.
     "$ROOT/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
     cd "$BUILD"

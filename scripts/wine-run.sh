@@ -9,7 +9,8 @@ set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$ROOT/build-windows/wine-prefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winealsa.drv,winepulse.drv=d}
+# (mscoree and mshtml off: a new prefix would offer to fetch Mono and Gecko.)
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winealsa.drv,winepulse.drv=d;mscoree,mshtml=}
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$WINEPREFIX"
 exec wine "$@"

@@ -30,7 +30,9 @@ std::wstring wide(const char* text)
 
 void showErrorBox(const char* text, const char* caption)
 {
-    if (MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), MB_OK) != 0) return;
+    // A button's number once dismissed; 0 on failure (Wine without a display
+    // answers -1).
+    if (MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), MB_OK) > 0) return;
     if (!console.open || !console.inputModeSaved) {
         // No console to draw on or no key to dismiss it: say it and go on.
         std::fprintf(stderr, "%s: %s\n", caption, text);

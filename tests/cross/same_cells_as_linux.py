@@ -6,10 +6,11 @@
 Renders `frame --format raw` with both on states of every effect (each order of
 the timeline, the flat scenes and the warp by --effect) at times, beats, pulses
 and view distances drawn from a fixed seed, and compares the bytes. The
-Windows tool runs under Wine through scripts/wine-run.sh. Exit 1 on the first
-states that differ (up to five are named), 0 when all agree.
+Windows tool runs under Wine through scripts/wine-run.sh. Exit 1 when any
+state differs (up to five are named), 0 when all agree.
 """
 
+import concurrent.futures
 import os
 import random
 import subprocess
@@ -25,7 +26,7 @@ def states():
     # logos on 1 to 3, the view rules from 38), then the effects the timeline
     # never picks by itself.
     picks = [["--order", str(order)] for order in range(40)]
-    picks += [["--order", "12", "--effect", str(effect)] for effect in range(10)]
+    picks += [["--order", "12", "--effect", str(effect)] for effect in (7, 8)]
     for pick in picks:
         args = pick + ["--time", repr(rng.choice([rng.uniform(0, 200), rng.uniform(0, 5000)]))]
         if rng.random() < 0.5:
@@ -56,21 +57,23 @@ def main():
               file=sys.stderr)
         return 1
     wine = [os.path.join(ROOT, "scripts", "wine-run.sh"), windows]
-    differ = []
-    count = 0
-    for args in states():
+
+    def compare(args):
         frame = ["frame", "--format", "raw"] + args
         expected = cells([linux] + frame)
         got = cells(wine + frame)
-        count += 1
-        if len(expected) != CELL_BYTES or got != expected:
-            first = next((i // 4 for i in range(min(len(got), len(expected))) if got[i] != expected[i]), None)
-            differ.append("%s: %d bytes, first differing cell %s" % (" ".join(args), len(got), first))
-            if len(differ) == 5:
-                break
-    for line in differ:
+        if len(expected) == CELL_BYTES and got == expected:
+            return None
+        first = next((i // 4 for i in range(min(len(got), len(expected))) if got[i] != expected[i]), None)
+        return "%s: %d bytes, first differing cell %s" % (" ".join(args), len(got), first)
+
+    # Starting Wine costs more than a frame: two at a time.
+    picks = list(states())
+    with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
+        differ = [line for line in pool.map(compare, picks) if line]
+    for line in differ[:5]:
         print("differs: " + line)
-    print("%d states, %d differ" % (count, len(differ)))
+    print("%d states, %d differ" % (len(picks), len(differ)))
     return 1 if differ else 0
 
 

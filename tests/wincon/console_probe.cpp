@@ -23,6 +23,7 @@
 #include <windows.h>
 
 #include "art/cp437.h"
+#include "core/fake_platform.h"
 #include "effects2d/effects2d.h"
 #include "runtime/frame_loop.h"
 #include "state/demo_state.h"
@@ -38,11 +39,17 @@ PROCESS_INFORMATION demoProcess{};
 Clock::time_point started;
 CHAR_INFO cells[CELL_COUNT];
 
+std::string rowText(int row);
+
+// A failed check shows what the console showed last.
 void check(bool ok, const std::string& what)
 {
     std::fprintf(report, "%s: %s\n", ok ? "ok" : "FAILED", what.c_str());
+    if (!ok) {
+        ++failures;
+        for (int row = 0; row < SCREEN_ROWS; ++row) std::fprintf(report, "  |%s|\n", rowText(row).c_str());
+    }
     std::fflush(report);
-    if (!ok) ++failures;
 }
 
 bool waitFor(const std::function<bool()>& seen, int seconds)
@@ -121,7 +128,7 @@ int matchingPlasmaMs()
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
     constexpr int SAMPLES[] = {0, 79, 1234, 2000, 3999};
     for (long long ms = elapsed; ms >= 0 && ms >= elapsed - 20000; --ms) {
-        demo = DemoState{};
+        fake::reset();
         demo.timeSec = double(uint32_t(ms)) * double(0.001f);
         applyTimeline();
         bool same = true;
@@ -187,8 +194,6 @@ int main(int argc, char** argv)
     report = std::fopen(argv[1], "w");
     if (report == nullptr) return 2;
     const std::string scenario = argv[2];
-    // Ctrl+C goes to every process of the console: this one stays.
-    SetConsoleCtrlHandler(nullptr, TRUE);
     output = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
     input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -201,6 +206,9 @@ int main(int argc, char** argv)
         check(false, "the demo started");
         return 1;
     }
+    // Ctrl+C goes to every process of the console: this one stays. (Set after
+    // the start: a child inherits the setting.)
+    SetConsoleCtrlHandler(nullptr, TRUE);
 
     check(waitFor([] { return consoleTitle() == L"Norq - Murl #13"; }, 30), "the title reads Norq - Murl #13");
     check(waitFor(consoleIs80By50, 10), "the console is 80 by 50 cells, the window the whole buffer");

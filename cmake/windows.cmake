@@ -56,7 +56,7 @@ target_link_libraries(murl13_window PUBLIC murl13_core murl13_sdl2)
 # The Windows console host, and the choice between it and the window.
 file(GLOB WINCON_SOURCES CONFIGURE_DEPENDS hosts/wincon/*.cpp)
 list(FILTER WINCON_SOURCES EXCLUDE REGEX "/(console_control|window_stop)\\.cpp$")
-add_library(murl13_hosts STATIC ${WINCON_SOURCES})
+add_library(murl13_hosts STATIC ${WINCON_SOURCES} hosts/console_choice.cpp)
 target_link_libraries(murl13_hosts PUBLIC murl13_core murl13_window)
 
 add_library(murl13_cli STATIC app/command_line.cpp)

@@ -149,7 +149,9 @@ SDL2_PREFIX=$(build_dependency sdl2 libsdl2 libsdl2-dev recipe_sdl2)
 mkdir -p "$BUILD"
 compose_song
 export WINEPREFIX=${WINEPREFIX:-$CACHE/wine-prefix}
-cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
+launcher=()
+command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
     -DMURL13_XMP_PREFIX="$XMP_PREFIX" -DMURL13_SDL2_PREFIX="$SDL2_PREFIX" \
     -DMURL13_WINEPREFIX="$WINEPREFIX" -DMURL13_LINUX_SONG="$BUILD/GLIMVEX.oXM" >/dev/null
 cmake --build "$BUILD" -j"$JOBS"

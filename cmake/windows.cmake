@@ -130,7 +130,7 @@ set(NO_SONG_FOLDER ${CMAKE_BINARY_DIR}/no-song)
 add_custom_command(TARGET murl13 POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${NO_SONG_FOLDER}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:murl13> ${NO_SONG_FOLDER}/)
-foreach(scenario song nosong ctrlc)
+foreach(scenario song nosong ctrlc window)
   set(folder ${CMAKE_BINARY_DIR})
   if(scenario STREQUAL "nosong")
     set(folder ${NO_SONG_FOLDER})
@@ -153,3 +153,10 @@ add_test(NAME ToolCells.SameAsLinux
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/cross/same_cells_as_linux.py
           ${MURL13_LINUX_TOOL} ${CMAKE_BINARY_DIR}/murl13-tool.exe)
 set_tests_properties(ToolCells.SameAsLinux PROPERTIES ENVIRONMENT "${WINE_ENVIRONMENT}")
+
+# With its output redirected a console program has no console to draw on: it
+# says so and exits with 1, as on Linux.
+add_test(NAME DemoWithoutConsole.SaysSoAndExits1
+  COMMAND sh -c "\"$0\" \"$1\" </dev/null >/dev/null 2>without-console.txt; status=$?; cat without-console.txt; \
+test $status -eq 1 && grep -q 'needs a console' without-console.txt" ${WINE_RUN} ${CMAKE_BINARY_DIR}/murl13.exe)
+set_tests_properties(DemoWithoutConsole.SaysSoAndExits1 PROPERTIES ENVIRONMENT "${WINE_ENVIRONMENT}")

@@ -12,8 +12,9 @@
 //            plasma of a known state (a clock reading of the run, nothing else
 //            set); Escape ends the demo with 0
 //   ctrlc    Ctrl+C ends the demo with 130
-// Every scenario then checks that the cursor and the input mode are back and
-// the title and size stay. Writes what it saw to REPORT; exit 0 when all passed.
+//   window   murl13 --window (SDL's offscreen driver) runs; Ctrl+C ends it with 130
+// Every console scenario then checks that the cursor and the input mode are
+// back and the title and size stay. Writes what it saw to REPORT; exit 0 when all passed.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -173,14 +174,21 @@ long exitStatus(int seconds)
     return long(status);
 }
 
-bool startDemo(const char* folder, const char* program)
+bool startDemo(const char* folder, const char* program, const char* arguments)
 {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    std::string commandLine = std::string("\"") + program + "\"";
+    std::string commandLine = std::string("\"") + program + "\"" + arguments;
     started = Clock::now();
     return CreateProcessA(program, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, folder, &startup,
                           &demoProcess) != 0;
+}
+
+int finish()
+{
+    std::fprintf(report, "%s\n", failures == 0 ? "PASSED" : "FAILED");
+    std::fclose(report);
+    return failures == 0 ? 0 : 1;
 }
 
 }  // namespace
@@ -202,7 +210,9 @@ int main(int argc, char** argv)
     CONSOLE_CURSOR_INFO cursorBefore{};
     const bool haveConsole = GetConsoleMode(input, &modeBefore) && GetConsoleCursorInfo(output, &cursorBefore);
     check(haveConsole, "the probe has a console");
-    if (!haveConsole || !startDemo(argv[3], argv[4])) {
+    const bool window = scenario == "window";
+    if (window) SetEnvironmentVariableA("SDL_VIDEODRIVER", "offscreen");
+    if (!haveConsole || !startDemo(argv[3], argv[4], window ? " --window" : "")) {
         check(false, "the demo started");
         return 1;
     }
@@ -210,6 +220,15 @@ int main(int argc, char** argv)
     // the start: a child inherits the setting.)
     SetConsoleCtrlHandler(nullptr, TRUE);
 
+    if (window) {
+        Sleep(3000);
+        check(exitStatus(0) == -1, "the demo runs in its window");
+        GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+        const long status = exitStatus(20);
+        check(status == 130, "Ctrl+C ends the window's demo with 130 (" + std::to_string(status) + ")");
+        if (status == -1) TerminateProcess(demoProcess.hProcess, 99);
+        return finish();
+    }
     check(waitFor([] { return consoleTitle() == L"Norq - Murl #13"; }, 30), "the title reads Norq - Murl #13");
     check(waitFor(consoleIs80By50, 10), "the console is 80 by 50 cells, the window the whole buffer");
     if (scenario == "nosong") {
@@ -248,7 +267,5 @@ int main(int argc, char** argv)
     check(cursorAfter.bVisible == cursorBefore.bVisible && cursorAfter.dwSize == cursorBefore.dwSize,
           "the cursor is given back");
     check(consoleTitle() == L"Norq - Murl #13" && consoleIs80By50(), "the title and the size stay");
-    std::fprintf(report, "%s\n", failures == 0 ? "PASSED" : "FAILED");
-    std::fclose(report);
-    return failures == 0 ? 0 : 1;
+    return finish();
 }

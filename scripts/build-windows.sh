@@ -71,29 +71,26 @@ build_dependency() {
         return 0
     fi
     echo "Building $name $version for Windows (once; cached in $prefix)" >&2
-    dir=$(murl13_debian_source "$source" "$CACHE/src/$source-$version")
-    scratch=$(mktemp -d "$CACHE/.build-$name.XXXXXX")
+    # (Command substitutions run without set -e: each step says when it failed.)
+    dir=$(murl13_debian_source "$source" "$CACHE/src/$source-$version") || return 1
+    scratch=$(mktemp -d "$CACHE/.build-$name.XXXXXX") || return 1
     if ! "$recipe" "$dir" "$scratch" >"$scratch.log" 2>&1; then
         tail -n 40 "$scratch.log" >&2
         echo "error: building $name failed (log: $scratch.log)" >&2
         rm -rf "$scratch"
         return 1
     fi
-    touch "$scratch/prefix/.complete"
-    rm -rf "$prefix"
-    mv "$scratch/prefix" "$prefix"
+    touch "$scratch/prefix/.complete" && rm -rf "$prefix" && mv "$scratch/prefix" "$prefix" || return 1
     rm -rf "$scratch" "$scratch.log"
     echo "$prefix"
 }
 
 recipe_libxmp() {
     local source=$1 scratch=$2
-    cp -a "$source" "$scratch/src"
-    cd "$scratch/src"
-    ./configure --host=$MINGW --prefix="$scratch/prefix" --enable-static --disable-shared \
-        CC=$MINGW-gcc-posix CFLAGS="$DEP_CFLAGS"
-    make -j"$JOBS"
-    make install
+    cp -a "$source" "$scratch/src" && cd "$scratch/src" &&
+        ./configure --host=$MINGW --prefix="$scratch/prefix" --enable-static --disable-shared \
+            CC=$MINGW-gcc-posix CFLAGS="$DEP_CFLAGS" &&
+        make -j"$JOBS" && make install
 }
 
 recipe_sdl2() {
@@ -104,9 +101,8 @@ recipe_sdl2() {
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_FLAGS_RELEASE="$DEP_CFLAGS" \
         -DCMAKE_INSTALL_PREFIX="$scratch/prefix" \
         -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_TESTS=OFF \
-        -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF
-    cmake --build "$scratch/build" -j"$JOBS"
-    cmake --install "$scratch/build"
+        -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF &&
+        cmake --build "$scratch/build" -j"$JOBS" && cmake --install "$scratch/build"
 }
 
 # The song is composed by the same generator as on Linux, built for this

@@ -56,7 +56,6 @@ struct VideoFile {
     std::string path;
     AVFormatContext* muxer = nullptr;
     bool fileOpen = false;  // the muxer's file handle is open
-    bool created = false;   // the file exists on disk because of us
     AVCodecContext* pictureCodec = nullptr;
     AVCodecContext* soundCodec = nullptr;
     AVStream* pictureStream = nullptr;
@@ -89,6 +88,8 @@ bool formatForPath(const std::string& path, Format& format)
     }
     return false;
 }
+
+bool needsSeekableFile(Format format) { return format == Format::Mp4; }
 
 namespace {
 
@@ -341,7 +342,7 @@ VideoFile* openVideoFile(const std::string& path, Format format, int width, int 
         freeAll(file);
         return nullptr;
     }
-    file->fileOpen = file->created = true;
+    file->fileOpen = true;
     status = avformat_write_header(file->muxer, nullptr);
     if (status < 0) {
         error = path + ": " + averror(status);
@@ -393,21 +394,13 @@ bool finishVideoFile(VideoFile* file, std::string& error)
         if (status < 0) error = file->path + ": " + averror(status);
         ok = status >= 0;
     }
-    if (!ok) {
-        discardVideoFile(file);
-        return false;
-    }
     freeAll(file);
-    return true;
+    return ok;
 }
 
 void discardVideoFile(VideoFile* file)
 {
-    if (file == nullptr) return;
-    const bool created = file->created;
-    const std::string path = file->path;
-    freeAll(file);
-    if (created) std::remove(path.c_str());
+    if (file != nullptr) freeAll(file);
 }
 
 }  // namespace video

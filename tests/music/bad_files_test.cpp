@@ -7,7 +7,12 @@
 #include "music/song_scan.h"
 #include "state/player.h"
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace testxm;
 
@@ -97,6 +102,28 @@ TEST(BadFiles, WhatIsNotAWholeXmGivesTheNullSong)
     std::copy_n("MED2XM by J.Pynnone", 19, song.begin() + 38);  // whose BPM 0 is a MED tempo
     put(song, 78, 2, 0);
     EXPECT_TRUE(scanSong(writeTempFile("med.oXM", song), 1).loaded);
+}
+
+// A song path that names a FIFO or a device is turned away without waiting
+// for a writer or reading for ever. Should the load wait on the FIFO after
+// all, a writer comes after a while and ends it, so the test fails, not hangs.
+TEST(BadFiles, AFifoOrDeviceGivesTheNullSongAtOnce)
+{
+    const std::string fifo = testing::TempDir() + "murl13_" + std::to_string(getpid()) + "_fifo.oXM";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> done{false}, released{false};
+    std::thread writer([&] {
+        for (int i = 0; !done; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+            const int fd = i < 1000 ? -1 : open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // only once a reader waits
+            if (fd >= 0) released = true, close(fd);
+        }
+    });
+    expectRejected(fifo, "a FIFO");
+    done = true;
+    writer.join();
+    EXPECT_FALSE(released) << "the load waited for a writer";
+    unlink(fifo.c_str());
+    expectRejected("/dev/zero", "a device");
 }
 
 TEST(BadFiles, AModuleAtTheFormatsLimitsPlays)

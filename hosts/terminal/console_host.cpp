@@ -140,6 +140,13 @@ void showCells(const ScreenBuffer& cells)
         host.repaint = false;
         break;
     case Written::STOPPED:
+        // Cut short for a suspend: the way out follows it, and the whole
+        // picture is drawn again on resume.
+        if (!(events.load() & STOP_EVENTS)) {
+            host.repaint = true;
+            break;
+        }
+        [[fallthrough]];
     case Written::TIMED_OUT:
         // The demo ends with this frame cut short (or not begun): no other
         // frame's bytes may follow it, only the way out.

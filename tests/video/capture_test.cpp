@@ -121,6 +121,7 @@ TEST(Capture, ExtensionPicksContainerAndCodecs)
         EXPECT_EQ(file.pictureCodec, kind.picture);
         EXPECT_EQ(file.soundCodec, kind.sound);
         EXPECT_EQ(file.pictures.size(), 6u) << kind.name;
+        EXPECT_EQ(file.pictureStart, 0.0) << kind.name << ": the pictures start after the sound";
         EXPECT_EQ(file.width, 640);
         EXPECT_EQ(file.height, 400);
         EXPECT_EQ(file.soundRate, kind.rate);

@@ -400,9 +400,17 @@ TEST(DemoInPty, RefusesWithoutATerminalThatCanShowIt)
     EXPECT_EQ(lseek(fileno(out), 0, SEEK_END), 0) << "bytes written to the redirected stdout";
     std::fclose(out), close(errors[0]), rmdir(folder.c_str());
 
-    // A terminal that says it cannot show the picture gets one line naming the window, no escape sequence.
-    DemoInPty dumb(50, 80, true, {"TERM=dumb"});
-    ASSERT_TRUE(dumb.waitForExit());
-    EXPECT_TRUE(WIFEXITED(dumb.status) && WEXITSTATUS(dumb.status) == 1) << "status " << dumb.status;
-    EXPECT_TRUE(dumb.output.find("murl13 --window") != std::string::npos && dumb.output.find('\x1b') == std::string::npos);
+    // A terminal that says it cannot show the picture gets one line naming the
+    // window, no escape sequence: TERM=dumb, or a locale that names another
+    // character set, installed or not.
+    for (const char* setting : {"TERM=dumb", "LC_ALL=zz_ZZ.ISO-8859-15@euro"}) {
+        DemoInPty refused(50, 80, true, {setting});
+        ASSERT_TRUE(refused.waitForExit()) << setting;
+        EXPECT_TRUE(WIFEXITED(refused.status) && WEXITSTATUS(refused.status) == 1) << setting << " " << refused.status;
+        EXPECT_TRUE(refused.output.find("murl13 --window") != std::string::npos &&
+                    refused.output.find('\x1b') == std::string::npos) << setting << ": " << refused.output;
+    }
+    // A UTF-8 locale that is not installed is let through.
+    DemoInPty utf8(50, 80, true, {"LC_ALL=zz_ZZ.utf8"});
+    ASSERT_TRUE(utf8.waitForBox());
 }

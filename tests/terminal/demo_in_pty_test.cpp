@@ -2,13 +2,15 @@
 // libvterm: what a user sees and what the shell gets back. Catches a terminal
 // left raw, on the alternate screen, without a cursor, autowrap or its own
 // title after any way out (Escape, every signal that ends a process, Ctrl-C, a
-// crash, a hang-up, a terminal that stopped reading), a wrong exit status, a
+// crash, a hang-up, a terminal that stopped reading, ten times in a row), a
+// Ctrl-Z ignored while the terminal does not read, a wrong exit status, a
 // demo that ignores or wrongly ends on a key (Escape missed, an arrow key
 // taken for Escape, the error box's key ending the demo, keys not read from
 // the terminal when stdin is not one), a missing title or error box, a picture
 // that breaks a smaller terminal or does not come back when it grows, frames
 // faster than asked, sync marks a terminal did not ask for, and escape
-// sequences poured into a file or a dumb terminal.
+// sequences poured into a file, a dumb terminal or a locale of another
+// character set, and another library's line before the demo's own.
 //
 // The demo runs in an empty folder, so its song never loads and the error box
 // always appears; with no song it shows the plasma until it is stopped. Every
@@ -410,6 +412,11 @@ TEST(DemoInPty, RefusesWithoutATerminalThatCanShowIt)
         EXPECT_TRUE(refused.output.find("murl13 --window") != std::string::npos &&
                     refused.output.find('\x1b') == std::string::npos) << setting << ": " << refused.output;
     }
+    // No display for the window: the demo's one line, no other library's.
+    DemoInPty window(50, 80, true, {"--window", "XDG_RUNTIME_DIR="});
+    ASSERT_TRUE(window.waitForExit());
+    EXPECT_TRUE(WIFEXITED(window.status) && WEXITSTATUS(window.status) == 1) << window.status;
+    EXPECT_EQ(window.output, "murl13: no window: no display to show it on\r\n");
     // A UTF-8 locale that is not installed is let through.
     DemoInPty utf8(50, 80, true, {"LC_ALL=zz_ZZ.utf8"});
     ASSERT_TRUE(utf8.waitForBox());

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+struct SDL_Texture;
 struct SDL_Window;
 union SDL_Event;
 
@@ -24,6 +25,10 @@ bool openWindow(const WindowOptions& options);
 
 // The open window (null when closed), for reading back what it shows.
 SDL_Window* sdlWindow();
+
+// The texture each frame is rasterised into, 640 by 400 at any window size
+// (null when closed).
+SDL_Texture* pictureTexture();
 
 // Closes the window and the video subsystem. Safe to call more than once.
 void closeWindow();

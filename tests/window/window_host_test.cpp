@@ -68,21 +68,31 @@ void expectShows(const ScreenBuffer& cells, int scale, int left, int top)
     EXPECT_EQ(wrong, 0u) << "first wrong pixel at " << first % size_t(width) << "," << first / size_t(width);
 }
 
-TEST_F(WindowHost, PresentsTheRasterisersPixelsScaledAndCentred)
+TEST_F(WindowHost, PresentsTheRasterisersPixelsScaledAndCentredFromOneTextureOfThePicturesSize)
 {
     struct Case {
         int scale;                 // asked for
         int width, height;         // the window resized to this; 0: as opened
         int shownScale, left, top;
     };
-    for (const Case c : {Case{1, 0, 0, 1, 0, 0}, Case{2, 0, 0, 2, 0, 0}, Case{1, 700, 500, 1, 30, 50},
-                         Case{1, 1400, 900, 2, 60, 50}}) {
+    for (const Case c : {Case{1, 0, 0, 1, 0, 0}, Case{2, 0, 0, 2, 0, 0}, Case{3, 0, 0, 3, 0, 0},
+                         Case{1, 700, 500, 1, 30, 50}, Case{1, 1400, 900, 2, 60, 50}, Case{3, 1000, 900, 1, 180, 250}}) {
         SCOPED_TRACE(testing::Message() << "scale " << c.scale << ", window " << c.width << "x" << c.height);
         ASSERT_TRUE(window::openWindow({c.scale, false, 0}));
-        if (c.width > 0) SDL_SetWindowSize(window::sdlWindow(), c.width, c.height);
+        SDL_Texture* texture = window::pictureTexture();
         fillCells(screenBuffer);
         window::presentFrame();
+        if (c.width > 0) {
+            SDL_SetWindowSize(window::sdlWindow(), c.width, c.height);
+            window::presentFrame();
+        }
         expectShows(screenBuffer, c.shownScale, c.left, c.top);
+        // The picture's texture is made once, at the picture's size.
+        int width = 0, height = 0;
+        ASSERT_EQ(SDL_QueryTexture(window::pictureTexture(), nullptr, nullptr, &width, &height), 0);
+        EXPECT_EQ(window::pictureTexture(), texture);
+        EXPECT_EQ(width, PICTURE_WIDTH);
+        EXPECT_EQ(height, PICTURE_HEIGHT);
         window::closeWindow();
     }
 }

@@ -127,8 +127,7 @@ void pace()
     }
 }
 
-// The error box drawn into the picture, for when no native box can be shown.
-// Returns when Enter, Space or Escape dismisses it or the demo is asked to stop.
+// The error box drawn into the picture. Returns when Enter, Space or Escape dismisses it or the demo is asked to stop.
 void showBoxInWindow(const char* text, const char* caption)
 {
     host.boxOpen = true;
@@ -327,8 +326,9 @@ void showErrorBox(const char* text, const char* caption)
         std::fprintf(stderr, "%s: %s\n", caption, text);
         return;
     }
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, host.window) == 0) return;
-    // No native box here (a bare X server has no dialog helper or fonts).
+    // Always the box drawn in the window: SDL's own box on X11 runs in a forked
+    // helper process that a stop request cannot end and that outlives a
+    // killed demo; this one ends with the demo.
     showBoxInWindow(text, caption);
 }
 

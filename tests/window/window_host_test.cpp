@@ -1,12 +1,15 @@
 // The window host on SDL's offscreen video driver with the software renderer:
 // what it presents, read back, against the rasteriser; the events that end the
 // demo; the in-window error box; the way out by a stop signal.
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <tuple>
 #include <vector>
 
 #include <SDL.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -128,7 +131,7 @@ TEST_F(WindowHost, EventsEndTheDemoOrToggleFullScreenWithThePictureWholeAndCentr
     }
 }
 
-TEST_F(WindowHost, ErrorBoxWithoutANativeBoxIsDrawnInTheWindowAndEnterDismissesIt)
+TEST_F(WindowHost, ErrorBoxIsDrawnInTheWindowAndEnterDismissesIt)
 {
     ASSERT_TRUE(window::openWindow({1, false, 0}));
     SDL_Event enter = keyDown(SDLK_RETURN);
@@ -162,6 +165,47 @@ TEST_F(WindowHost, StopSignalEndsTheDemoCleanlyThenTheProcessByThatSignal)
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+}
+
+TEST_F(WindowHost, StopSignalWhileTheErrorBoxIsUpEndsTheDemoWithinASecondLeavingNoProcessBehind)
+{
+    // A process the demo leaves behind comes to this one when the demo ends.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    int boxUp[2];
+    ASSERT_EQ(pipe(boxUp), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(boxUp[0]);
+        if (!window::openWindow({1, false, 0}) || write(boxUp[1], "b", 1) != 1) _exit(2);
+        window::showErrorBox("Failed loading Protracker-Module", "Error! Plonk suxx!");
+        window::closeWindow();
+        window::endByStopSignal();
+        _exit(0);  // the box ended without a stop signal
+    }
+    close(boxUp[1]);
+    char byte = 0;
+    ASSERT_EQ(read(boxUp[0], &byte, 1), 1);
+    close(boxUp[0]);
+    usleep(300'000);  // the box is waiting for an answer
+    ASSERT_EQ(kill(child, SIGTERM), 0);
+    const auto sent = std::chrono::steady_clock::now();
+    int status = 0;
+    pid_t ended = 0;
+    while ((ended = waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() - sent < std::chrono::seconds(5))
+        usleep(10'000);
+    const auto took = std::chrono::steady_clock::now() - sent;
+    if (ended == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    EXPECT_EQ(ended, child) << "still running 5 s after SIGTERM";
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a process of the demo outlived it";
+    EXPECT_EQ(errno, ECHILD);
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
 TEST(WindowScale, DefaultIsTheLargestOf1To4ThatFitsTheDesktop)

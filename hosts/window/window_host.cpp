@@ -69,6 +69,46 @@ void toggleFullscreen()
     SDL_ShowCursor(full ? SDL_ENABLE : SDL_DISABLE);
 }
 
+// The largest window worth drawing: all the displays together, or the
+// picture at the largest scale where that is larger. Drawables beyond it only
+// cost memory, and X and OpenGL libraries crash on some (32767 pixels square).
+SDL_Rect drawableLimit()
+{
+    int left = 0, top = 0, right = raster::PICTURE_WIDTH * raster::MAX_SCALE,
+        bottom = raster::PICTURE_HEIGHT * raster::MAX_SCALE;
+    const int displays = SDL_GetNumVideoDisplays();
+    for (int i = 0; i < displays; ++i) {
+        SDL_Rect bounds {};
+        if (SDL_GetDisplayBounds(i, &bounds) != 0) continue;
+        left = std::min(left, bounds.x);
+        top = std::min(top, bounds.y);
+        right = std::max(right, bounds.x + bounds.w);
+        bottom = std::max(bottom, bounds.y + bounds.h);
+    }
+    return {0, 0, right - left, bottom - top};
+}
+
+// True when the window is larger than is worth drawing (another program
+// resized it past its maximum size, which only window managers honour).
+bool windowTooLarge()
+{
+    int width = 0, height = 0;
+    SDL_GetWindowSize(host.window, &width, &height);
+    const SDL_Rect limit = drawableLimit();
+    return width > limit.w || height > limit.h;
+}
+
+// Shrinks a window grown past the limit back to it.
+void keepWindowWithinLimit()
+{
+    if (host.window == nullptr) return;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(host.window, &width, &height);
+    const SDL_Rect limit = drawableLimit();
+    if (width > limit.w || height > limit.h)
+        SDL_SetWindowSize(host.window, std::min(width, limit.w), std::min(height, limit.h));
+}
+
 void pumpEvents()
 {
     SDL_Event event;
@@ -81,7 +121,8 @@ void pumpEvents()
 // same at any window size but for the renderer's own copy.
 void drawCells(const ScreenBuffer& cells)
 {
-    if (host.texture == nullptr) return;
+    // A window still too large after being shrunk is not drawn into.
+    if (host.texture == nullptr || windowTooLarge()) return;
     int width = 0, height = 0;
     if (SDL_GetRendererOutputSize(host.renderer, &width, &height) != 0) return;
     void* pixels = nullptr;
@@ -201,6 +242,7 @@ void handleEvent(const SDL_Event& event)
         stopRequested.store(1);
         return;
     }
+    if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) keepWindowWithinLimit();
     if (event.type != SDL_KEYDOWN) return;
     const SDL_Keycode key = event.key.keysym.sym;
     const bool alt = (event.key.keysym.mod & KMOD_ALT) != 0;
@@ -245,7 +287,11 @@ bool openWindow(const WindowOptions& options)
     if (options.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     host.window = SDL_CreateWindow(TITLE, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                    raster::PICTURE_WIDTH * scale, raster::PICTURE_HEIGHT * scale, flags);
-    if (host.window != nullptr) host.renderer = createRenderer(host.window, options.fps);
+    if (host.window != nullptr) {
+        const SDL_Rect limit = drawableLimit();
+        SDL_SetWindowMaximumSize(host.window, limit.w, limit.h);
+        host.renderer = createRenderer(host.window, options.fps);
+    }
     if (host.renderer != nullptr) {
         // In the window's own format the renderer enlarges the picture without converting every pixel.
         const Uint32 format = SDL_GetWindowPixelFormat(host.window);

@@ -131,6 +131,31 @@ TEST_F(WindowHost, EventsEndTheDemoOrToggleFullScreenWithThePictureWholeAndCentr
     }
 }
 
+TEST_F(WindowHost, WindowResizedHugeIsShrunkToThePictureAtTheLargestScale)
+{
+    using raster::MAX_SCALE;
+    ASSERT_TRUE(window::openWindow({1, false, 0}));
+    SDL_Window* shown = window::sdlWindow();
+    int maxWidth = 0, maxHeight = 0;
+    SDL_GetWindowMaximumSize(shown, &maxWidth, &maxHeight);
+    // The offscreen desktop is smaller than the picture at the largest scale.
+    EXPECT_EQ(maxWidth, PICTURE_WIDTH * MAX_SCALE);
+    EXPECT_EQ(maxHeight, PICTURE_HEIGHT * MAX_SCALE);
+    fillCells(screenBuffer);
+    // Resized by another program, past the maximum size as X servers allow.
+    SDL_SetWindowMaximumSize(shown, 65535, 65535);
+    for (int size : {32767, 65535}) {
+        SDL_SetWindowSize(shown, size, size);
+        window::presentFrame();
+        int width = 0, height = 0;
+        SDL_GetWindowSize(shown, &width, &height);
+        EXPECT_EQ(width, PICTURE_WIDTH * MAX_SCALE) << size;
+        EXPECT_EQ(height, PICTURE_HEIGHT * MAX_SCALE) << size;
+    }
+    window::presentFrame();
+    expectShows(screenBuffer, MAX_SCALE, 0, 0);
+}
+
 TEST_F(WindowHost, ErrorBoxIsDrawnInTheWindowAndEnterDismissesIt)
 {
     ASSERT_TRUE(window::openWindow({1, false, 0}));

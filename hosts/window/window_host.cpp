@@ -11,6 +11,7 @@
 
 #include <SDL.h>
 
+#include "hosts/window/x11_errors.h"
 #include "raster/rasterise.h"
 #include "runtime/message_box.h"
 #include "state/demo_state.h"
@@ -121,8 +122,9 @@ void pumpEvents()
 // same at any window size but for the renderer's own copy.
 void drawCells(const ScreenBuffer& cells)
 {
-    // A window still too large after being shrunk is not drawn into.
-    if (host.texture == nullptr || windowTooLarge()) return;
+    // A window destroyed by another program, or still too large after being
+    // shrunk, is not drawn into.
+    if (host.texture == nullptr || x11WindowGone() || windowTooLarge()) return;
     int width = 0, height = 0;
     if (SDL_GetRendererOutputSize(host.renderer, &width, &height) != 0) return;
     void* pixels = nullptr;
@@ -261,6 +263,7 @@ bool openWindow(const WindowOptions& options)
     if (host.window != nullptr) return true;
     // The stop signals are ours: they end the demo cleanly, then the process.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    endWhenDisplayLost();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "murl13: no window: %s\n", SDL_GetError());
         return false;
@@ -305,6 +308,8 @@ bool openWindow(const WindowOptions& options)
             host.texture = nullptr;
         }
     }
+    // The X window is made anew for the renderer: this one is the one shown.
+    if (host.texture != nullptr) watchX11Errors(host.window);
     if (host.texture == nullptr) {
         std::fprintf(stderr, "murl13: no window: %s\n", SDL_GetError());
         closeWindow();
@@ -331,6 +336,7 @@ void closeWindow()
     if (host.texture != nullptr) SDL_DestroyTexture(host.texture);
     if (host.renderer != nullptr) SDL_DestroyRenderer(host.renderer);
     if (host.window != nullptr) SDL_DestroyWindow(host.window);
+    stopWatchingX11Errors();
     if (host.videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     host.videoStarted = false;
     host.texture = nullptr;

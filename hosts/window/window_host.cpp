@@ -89,25 +89,23 @@ SDL_Rect drawableLimit()
     return {0, 0, right - left, bottom - top};
 }
 
-// True when the window is larger than is worth drawing (another program
+// The window's size, cut to the limit; true when that cut it (another program
 // resized it past its maximum size, which only window managers honour).
-bool windowTooLarge()
+bool cutToLimit(int& width, int& height)
 {
-    int width = 0, height = 0;
     SDL_GetWindowSize(host.window, &width, &height);
     const SDL_Rect limit = drawableLimit();
-    return width > limit.w || height > limit.h;
+    const bool tooLarge = width > limit.w || height > limit.h;
+    width = std::min(width, limit.w);
+    height = std::min(height, limit.h);
+    return tooLarge;
 }
 
 // Shrinks a window grown past the limit back to it.
 void keepWindowWithinLimit()
 {
-    if (host.window == nullptr) return;
     int width = 0, height = 0;
-    SDL_GetWindowSize(host.window, &width, &height);
-    const SDL_Rect limit = drawableLimit();
-    if (width > limit.w || height > limit.h)
-        SDL_SetWindowSize(host.window, std::min(width, limit.w), std::min(height, limit.h));
+    if (host.window != nullptr && cutToLimit(width, height)) SDL_SetWindowSize(host.window, width, height);
 }
 
 void pumpEvents()
@@ -124,8 +122,8 @@ void drawCells(const ScreenBuffer& cells)
 {
     // A window destroyed by another program, or still too large after being
     // shrunk, is not drawn into.
-    if (host.texture == nullptr || x11WindowGone() || windowTooLarge()) return;
     int width = 0, height = 0;
+    if (host.texture == nullptr || x11WindowGone() || cutToLimit(width, height)) return;
     if (SDL_GetRendererOutputSize(host.renderer, &width, &height) != 0) return;
     void* pixels = nullptr;
     int pitch = 0;
@@ -134,10 +132,11 @@ void drawCells(const ScreenBuffer& cells)
     const int rgbPitch = int(raster::pictureRowBytes(1));
     raster::rasteriseCells(cells.data(), 1, converted ? host.rgb : static_cast<uint8_t*>(pixels),
                            converted ? size_t(rgbPitch) : size_t(pitch));
-    if (converted)
-        SDL_ConvertPixels(raster::PICTURE_WIDTH, raster::PICTURE_HEIGHT, SDL_PIXELFORMAT_RGB24, host.rgb, rgbPitch,
-                          host.textureFormat, pixels, pitch);
+    const bool filled = !converted || SDL_ConvertPixels(raster::PICTURE_WIDTH, raster::PICTURE_HEIGHT,
+                                                        SDL_PIXELFORMAT_RGB24, host.rgb, rgbPitch,
+                                                        host.textureFormat, pixels, pitch) == 0;
     SDL_UnlockTexture(host.texture);
+    if (!filled) return;
 
     // Black only around the picture: the picture covers the rest.
     const int scale = fittingScale(width, height);
@@ -170,7 +169,8 @@ void pace()
     }
 }
 
-// The error box drawn into the picture. Returns when Enter, Space or Escape dismisses it or the demo is asked to stop.
+// The error box drawn into the picture. Returns when Enter, Space or Escape
+// dismisses it or the demo is asked to stop.
 void showBoxInWindow(const char* text, const char* caption)
 {
     host.boxOpen = true;
@@ -317,7 +317,7 @@ bool openWindow(const WindowOptions& options)
     }
     // Only a display's vsync paces the loop; a software renderer's flag does not wait.
     SDL_RendererInfo info {};
-    SDL_GetRendererInfo(host.renderer, &info);
+    if (SDL_GetRendererInfo(host.renderer, &info) != 0) info.flags = 0;
     host.vsync = (info.flags & SDL_RENDERER_PRESENTVSYNC) && (info.flags & SDL_RENDERER_ACCELERATED);
     host.fps = options.fps;
     host.nextFrameMs = double(SDL_GetTicks64());

@@ -26,6 +26,8 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -56,7 +58,9 @@ const std::vector<uint8_t>& songBytes()
 const SongScan& scan()
 {
     static const SongScan result = [] {
-        std::string path = testing::TempDir() + "soundtrack_test.xm";
+        // Each test runs in its own process, side by side with the others:
+        // every process writes its own copy.
+        std::string path = testing::TempDir() + "soundtrack_test_" + std::to_string(getpid()) + ".xm";
         EXPECT_TRUE(xm::saveModule(song::composeSong(), path));
         SongScan s = scanSong(path, SCAN_LIMIT_SECONDS);
         std::remove(path.c_str());

@@ -24,8 +24,14 @@ constexpr double SAMPLE_PEAK = 0.95;
 
 int samplesFor(double seconds, double rate) { return int(seconds * rate); }
 
-xm::Sample oneShot(const Signal& x, const char* name, double rate, bool sixteenBit = true)
+constexpr double HEAD_RAMP = 0.001;  // seconds a one-shot takes to rise from zero
+
+// A one-shot sample; its first millisecond fades in from zero, so a sample
+// whose sound starts at full swing (noise, a phase that is not zero) does not
+// click where a note strikes it.
+xm::Sample oneShot(Signal x, const char* name, double rate, bool sixteenBit = true)
 {
+    synth::fadeIn(x, samplesFor(HEAD_RAMP, rate));
     xm::Sample s;
     s.name = name;
     s.sixteenBit = sixteenBit;
@@ -68,11 +74,11 @@ xm::Sample snare()
     const double rate = DRUM_RATE;
     Signal x(size_t(samplesFor(0.34, rate)));
     Noise noise(0x5a4e);
-    OnePole low(7500, rate), high(900, rate);
+    OnePole low1(4000, rate), low2(4000, rate), high(700, rate);
     for (size_t i = 0; i < x.size(); ++i) {
         double t = i / rate;
         double body = (std::sin(2 * PI * 182 * t) + 0.5 * std::sin(2 * PI * 331 * t)) * std::exp(-t / 0.055);
-        double n = high.highpass(low.lowpass(noise.next()));
+        double n = high.highpass(low2.lowpass(low1.lowpass(noise.next())));
         double rattle = n * (0.9 * std::exp(-t / 0.09) + 0.25 * std::exp(-t / 0.02));
         x[i] = std::tanh(2.2 * (0.55 * body + 1.4 * rattle));
     }
@@ -80,7 +86,9 @@ xm::Sample snare()
     return oneShot(x, "snare", rate);
 }
 
-// Six detuned square waves (a metallic cluster) plus noise, high-passed.
+// Six detuned square waves (a metallic cluster) plus noise, band-passed:
+// high-passed so the cymbals leave the low end alone, low-passed so their
+// top stays soft rather than fizzy.
 Signal metal(double seconds, double decay, uint32_t seed, double noiseMix)
 {
     const double rate = METAL_RATE;
@@ -88,14 +96,13 @@ Signal metal(double seconds, double decay, uint32_t seed, double noiseMix)
     constexpr double METAL_SCALE = 3.2;  // lifts the cluster into the cymbal range
     Signal x(size_t(samplesFor(seconds, rate)));
     Noise noise(seed);
-    OnePole high1(6500, rate), high2(6500, rate), air(14000, rate);
+    OnePole high1(3500, rate), high2(3500, rate), low1(7000, rate), low2(7000, rate);
     for (size_t i = 0; i < x.size(); ++i) {
         double t = i / rate;
         double sq = 0;
         for (double p : partials) sq += std::sin(2 * PI * p * METAL_SCALE * t) > 0 ? 1.0 : -1.0;
         double v = (1 - noiseMix) * sq / 6 + noiseMix * noise.next();
-        v = high2.highpass(high1.highpass(v));
-        v = 0.7 * v + 0.3 * air.lowpass(v);
+        v = low2.lowpass(low1.lowpass(high2.highpass(high1.highpass(v))));
         x[i] = v * std::exp(-t / decay) * std::min(1.0, t / 0.0005);
     }
     fadeTail(x, rate, 0.02);
@@ -208,13 +215,14 @@ xm::Instrument bass()
 {
     synth::ToneDesign design;
     design.period = 256;
-    design.loopCycles = 1;
+    design.loopCycles = 2;
     design.attackCycles = 24;
     design.harmonics = 80;
     design.brightStart = 6;
     design.brightEnd = 3;
     design.brightTime = 6;
     design.subGain = 0.15;
+    design.subOctave = 0.5;  // the floor under the kick
     design.voices = {{1, 1.0, false}};
     xm::Instrument ins = instrument("bass", synth::tone(design, "bass"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 64}, {6, 52}, {24, 46}, {30, 0}}, 2);
@@ -227,8 +235,9 @@ xm::Instrument lead()
     synth::ToneDesign design;
     design.period = 64;
     design.loopCycles = 120;
-    design.harmonics = 16;
-    design.brightStart = design.brightEnd = 10;
+    design.attackCycles = 2;
+    design.harmonics = 12;
+    design.brightStart = design.brightEnd = 5;
     // One light detuned voice: more body for the same peak than a thick unison.
     design.voices = {{120, 1.0, false}, {121, 0.25, false}};
     xm::Instrument ins = instrument("lead", synth::tone(design, "lead"), 64, 128);
@@ -242,6 +251,7 @@ xm::Instrument pad()
     synth::ToneDesign design;
     design.period = 64;
     design.loopCycles = 160;
+    design.attackCycles = 2;
     design.harmonics = 24;
     design.brightStart = design.brightEnd = 5;
     // Detuned voices kept light, so the chorus shimmers without swelling and
@@ -259,9 +269,9 @@ xm::Instrument arp()
     design.period = 64;
     design.loopCycles = 1;
     design.attackCycles = 60;
-    design.harmonics = 18;
-    design.brightStart = 16;
-    design.brightEnd = 3;
+    design.harmonics = 11;
+    design.brightStart = 8;
+    design.brightEnd = 2.5;
     design.brightTime = 14;
     design.voices = {{1, 1.0, true}};
     xm::Instrument ins = instrument("arp", synth::tone(design, "arp"), 64, 88);

@@ -209,17 +209,17 @@ const OrderPlan ORDER_PLAN[FINAL_ORDER] = {
 // ---- Levels (volume column, 0..64) ----------------------------------------
 // Written for full strength; each order's level scales them.
 
-constexpr int VOL_KICK = 48, VOL_KICK_GHOST = 28, VOL_KICK_INTRO = 36;
+constexpr int VOL_KICK = 56, VOL_KICK_GHOST = 32, VOL_KICK_INTRO = 42;
 constexpr int VOL_SNARE = 64, VOL_SNARE_GHOST = 22;
 constexpr int VOL_ROLL_START = 12, VOL_ROLL_END = 60;
-constexpr int VOL_HAT_SOFT = 34, VOL_HAT = 48, VOL_HAT_ACCENT = 62, VOL_OPEN_HAT = 42;
-constexpr int VOL_BASS = 30;
+constexpr int VOL_HAT_SOFT = 24, VOL_HAT = 34, VOL_HAT_ACCENT = 44, VOL_OPEN_HAT = 30;
+constexpr int VOL_BASS = 42;
 // The lead leans on the first beat of a bar and gives less to notes off the beat.
-constexpr int VOL_LEAD_DOWNBEAT = 64, VOL_LEAD_BEAT = 58, VOL_LEAD_OFFBEAT = 52;
-constexpr int VOL_ECHO = 8, VOL_HARMONY = 13;
+constexpr int VOL_LEAD_DOWNBEAT = 34, VOL_LEAD_BEAT = 30, VOL_LEAD_OFFBEAT = 27;
+constexpr int VOL_ECHO = 5, VOL_HARMONY = 8;
 // Pad and arpeggio step back while a melody sings and come forward without one.
 struct Backing { int arp, arpAccent, pad; };
-constexpr Backing UNDER_MELODY = {5, 7, 8}, ALONE = {9, 12, 10};
+constexpr Backing UNDER_MELODY = {5, 7, 9}, ALONE = {9, 12, 12};
 constexpr int VOL_ARP_FADE_START = 2;
 constexpr int VOL_CRASH = 44, VOL_STAB = 20, VOL_HIT = 48;
 constexpr int VOL_RING_OUT_CRASH = 14;
@@ -585,9 +585,11 @@ struct Arranger {
     void accents(int base, const OrderPlan& p, const Harmony& h)
     {
         std::string a = p.accents;
-        if (a.find('C') != std::string::npos) grid.note(base, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_CRASH);
+        // Accents stay at their written volumes in the loudest sections, where
+        // they would only add peaks.
+        if (a.find('C') != std::string::npos) grid.note(base, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_CRASH, 100);
         if (a.find('H') != std::string::npos)
-            grid.note(base, CH_HIT, placeInOctave(h.halves[0].root, HIT_LOW), INS_HIT, VOL_HIT);
+            grid.note(base, CH_HIT, placeInOctave(h.halves[0].root, HIT_LOW), INS_HIT, VOL_HIT, 100);
         bool longRiser = a.find('W') != std::string::npos;
         if (longRiser || a.find('R') != std::string::npos) {
             int bars = longRiser ? 2 : 1;
@@ -616,8 +618,8 @@ struct Arranger {
         const Chord& c = h.halves[BARS_PER_ORDER * 2 - 1];
         grid.note(row, CH_KICK, MIDI_OF_XM_C4, INS_KICK, VOL_KICK);
         grid.note(row, CH_SNARE, MIDI_OF_XM_C4, INS_SNARE, VOL_SNARE);
-        grid.note(row, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_CRASH);
-        grid.note(row, CH_HIT, placeInOctave(c.root, HIT_LOW), INS_HIT, VOL_HIT);
+        grid.note(row, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_CRASH, 100);
+        grid.note(row, CH_HIT, placeInOctave(c.root, HIT_LOW), INS_HIT, VOL_HIT, 100);
         grid.note(row, CH_STAB, placeInOctave(c.root, STAB_LOW), INS_STAB, VOL_STAB);
         grid.note(row, CH_BASS, placeInOctave(c.root, BASS_LOW), INS_BASS, VOL_BASS);
         for (int ch : {CH_BASS, CH_LEAD, CH_LEAD2, CH_ARP, CH_PAD1, CH_PAD2, CH_PAD3, CH_RISER})

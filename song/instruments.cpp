@@ -16,8 +16,9 @@ using synth::OnePole;
 using synth::PI;
 using synth::Signal;
 
-constexpr double DRUM_RATE = 22050;   // kick, snare, riser
-constexpr double METAL_RATE = 44100;  // hats and crash keep their top end
+// Drums, cymbals and the riser are rendered at the mixing rate and played at
+// it: no interpolation corners, no images above the sample's own band.
+constexpr double DRUM_RATE = 44100;
 constexpr double PITCHED_PERIOD = 64;                                  // samples per cycle at C-4
 constexpr double PITCHED_RATE = synth::MIDDLE_C_HZ * PITCHED_PERIOD;  // rate of pitched one-shots at C-4
 constexpr double SAMPLE_PEAK = 0.95;
@@ -60,7 +61,7 @@ xm::Sample kick()
         double t = i / rate;
         double freq = 55 + 120 * std::exp(-t / 0.032) + 260 * std::exp(-t / 0.0045);
         phase += 2 * PI * freq / rate;
-        double body = std::sin(phase) * std::exp(-t / 0.12) * std::min(1.0, t / 0.0008);
+        double body = std::sin(phase) * std::exp(-t / 0.15) * std::min(1.0, t / 0.0008);
         double click = clickTone.lowpass(noise.next()) * std::exp(-t / 0.003) * 1.6;
         x[i] = std::tanh(1.6 * (body + click));
     }
@@ -77,10 +78,13 @@ xm::Sample snare()
     OnePole low1(4000, rate), low2(4000, rate), high(700, rate);
     for (size_t i = 0; i < x.size(); ++i) {
         double t = i / rate;
-        double body = (std::sin(2 * PI * 182 * t) + 0.5 * std::sin(2 * PI * 331 * t)) * std::exp(-t / 0.055);
+        double body = (std::sin(2 * PI * 170 * t) + 0.5 * std::sin(2 * PI * 309 * t)) * std::exp(-t / 0.055);
         double n = high.highpass(low2.lowpass(low1.lowpass(noise.next())));
         double rattle = n * (0.9 * std::exp(-t / 0.09) + 0.25 * std::exp(-t / 0.02));
-        x[i] = std::tanh(2.2 * (0.55 * body + 1.4 * rattle));
+        // Negative: the body's first swings then run against the kick's, so
+        // the two struck together on the backbeat do not pile up into the
+        // mix's highest peaks.
+        x[i] = -std::tanh(2.2 * (0.45 * body + 1.4 * rattle));
     }
     fadeTail(x, rate);
     return oneShot(x, "snare", rate);
@@ -91,7 +95,7 @@ xm::Sample snare()
 // top stays soft rather than fizzy.
 Signal metal(double seconds, double decay, uint32_t seed, double noiseMix)
 {
-    const double rate = METAL_RATE;
+    const double rate = DRUM_RATE;
     static const double partials[6] = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
     constexpr double METAL_SCALE = 3.2;  // lifts the cluster into the cymbal range
     Signal x(size_t(samplesFor(seconds, rate)));
@@ -109,12 +113,12 @@ Signal metal(double seconds, double decay, uint32_t seed, double noiseMix)
     return x;
 }
 
-xm::Sample closedHat() { return oneShot(metal(0.09, 0.022, 0x4a7, 0.6), "hat", METAL_RATE); }
-xm::Sample openHat() { return oneShot(metal(0.42, 0.13, 0x0a7, 0.55), "open hat", METAL_RATE, false); }
+xm::Sample closedHat() { return oneShot(metal(0.09, 0.022, 0x4a7, 0.6), "hat", DRUM_RATE); }
+xm::Sample openHat() { return oneShot(metal(0.42, 0.13, 0x0a7, 0.55), "open hat", DRUM_RATE, false); }
 
 xm::Sample crash()
 {
-    const double rate = METAL_RATE;
+    const double rate = DRUM_RATE;
     Signal a = metal(1.5, 0.5, 0xc4a5, 0.75);
     Signal b = metal(1.5, 0.09, 0x1234, 0.3);  // the bright strike
     for (size_t i = 0; i < a.size(); ++i) a[i] += 0.8 * b[i];
@@ -222,8 +226,8 @@ xm::Instrument bass()
     design.brightEnd = 3;
     design.brightTime = 6;
     design.subGain = 0.15;
-    design.subOctave = 0.5;  // the floor under the kick
-    design.voices = {{1, 1.0, false}};
+    design.subOctave = 0.7;  // the floor under the kick
+    design.voices = {{2, 1.0, false}};
     xm::Instrument ins = instrument("bass", synth::tone(design, "bass"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 64}, {6, 52}, {24, 46}, {30, 0}}, 2);
     ins.fadeout = 0x800;
@@ -236,12 +240,12 @@ xm::Instrument lead()
     design.period = 64;
     design.loopCycles = 120;
     design.attackCycles = 2;
-    design.harmonics = 12;
-    design.brightStart = design.brightEnd = 5;
+    design.harmonics = 10;
+    design.brightStart = design.brightEnd = 3.5;
     // One light detuned voice: more body for the same peak than a thick unison.
     design.voices = {{120, 1.0, false}, {121, 0.25, false}};
     xm::Instrument ins = instrument("lead", synth::tone(design, "lead"), 64, 128);
-    ins.volumeEnvelope = envelope({{0, 0}, {2, 64}, {12, 50}, {40, 44}, {52, 0}}, 3);
+    ins.volumeEnvelope = envelope({{0, 0}, {2, 64}, {12, 44}, {36, 30}, {48, 0}}, 3);
     ins.fadeout = 0x600;
     return ins;
 }

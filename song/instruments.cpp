@@ -61,7 +61,7 @@ xm::Sample kick()
         double t = i / rate;
         double freq = 55 + 120 * std::exp(-t / 0.032) + 260 * std::exp(-t / 0.0045);
         phase += 2 * PI * freq / rate;
-        double body = std::sin(phase) * std::exp(-t / 0.15) * std::min(1.0, t / 0.0008);
+        double body = std::sin(phase) * std::exp(-t / 0.12) * std::min(1.0, t / 0.0008);
         double click = clickTone.lowpass(noise.next()) * std::exp(-t / 0.003) * 1.6;
         x[i] = std::tanh(1.6 * (body + click));
     }
@@ -223,9 +223,8 @@ xm::Instrument bass()
     design.attackCycles = 24;
     design.harmonics = 80;
     design.brightStart = 6;
-    design.brightEnd = 3;
+    design.brightEnd = 2.5;
     design.brightTime = 6;
-    design.subGain = 0.15;
     design.subOctave = 0.7;  // the floor under the kick
     design.voices = {{2, 1.0, false}};
     xm::Instrument ins = instrument("bass", synth::tone(design, "bass"), 64, 128);
@@ -256,8 +255,8 @@ xm::Instrument pad()
     design.period = 64;
     design.loopCycles = 160;
     design.attackCycles = 2;
-    design.harmonics = 24;
-    design.brightStart = design.brightEnd = 5;
+    design.harmonics = 16;
+    design.brightStart = design.brightEnd = 3.5;
     // Detuned voices kept light, so the chorus shimmers without swelling and
     // fading on its own.
     design.voices = {{159, 0.35, false}, {160, 1.0, false}, {162, 0.35, false}, {160, 0.3, true}};
@@ -275,7 +274,7 @@ xm::Instrument arp()
     design.attackCycles = 60;
     design.harmonics = 11;
     design.brightStart = 8;
-    design.brightEnd = 2.5;
+    design.brightEnd = 2;
     design.brightTime = 14;
     design.voices = {{1, 1.0, true}};
     xm::Instrument ins = instrument("arp", synth::tone(design, "arp"), 64, 88);

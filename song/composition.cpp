@@ -154,55 +154,55 @@ constexpr int UP = 2;  // the last chorus is a tone higher
 const OrderPlan ORDER_PLAN[FINAL_ORDER] = {
     //  chords          tr  lvl drums     ending  bass       lead       second     arp        pad    accents stabs
     // Intro under the plasma; the first logo lands with the hit of order 1.
-    {"Am F C G",      0,  100,  "",       "",     "",        "",        "",        "fadein",  true,  "",     ""},         // 0
-    {"Am F C E",      0,  100,  "intro",  "roll", "whole",   "",        "",        "eighths", true,  "CHR",  ""},         // 1
+    {"Am F C G",      0,  115,  "",       "",     "",        "",        "",        "fadein",  true,  "",     ""},         // 0
+    {"Am F C E",      0,  115,  "intro",  "roll", "whole",   "",        "",        "eighths", true,  "CHR",  ""},         // 1
     // The rise under the texture warp and logos.
-    {"Am F C G",      0,  105,  "four",   "",     "offbeat", "",        "",        "cascade", true,  "C",    ""},         // 2
-    {"Am F C E",      0,  105,  "four",   "roll", "offbeat", "",        "",        "cascade", true,  "R",    ""},         // 3
+    {"Am F C G",      0,  120,  "four",   "",     "offbeat", "",        "",        "cascade", true,  "C",    ""},         // 2
+    {"Am F C E",      0,  120,  "four",   "roll", "offbeat", "",        "",        "cascade", true,  "R",    ""},         // 3
     // Verse: the arpeggio steps back for the theme.
-    {"Am F C G",      0,  110,  "drive",  "",     "offbeat", "themeA1", "echo",    "sparse",  false, "CH",   ""},         // 4
-    {"Am F C E",      0,  110,  "drive",  "fill", "offbeat", "themeA2", "echo",    "sparse",  false, "",     ""},         // 5
-    {"Dm Am F E",     0,  110,  "drive",  "fill", "rolling", "themeB",  "echo",    "eighths", true,  "C",    ""},         // 6
+    {"Am F C G",      0,  125,  "drive",  "",     "offbeat", "themeA1", "echo",    "sparse",  false, "CH",   ""},         // 4
+    {"Am F C E",      0,  125,  "drive",  "fill", "offbeat", "themeA2", "echo",    "sparse",  false, "",     ""},         // 5
+    {"Dm Am F E",     0,  125,  "drive",  "fill", "rolling", "themeB",  "echo",    "eighths", true,  "C",    ""},         // 6
     // Second theme.
-    {"F G Em Am",     0,  110,  "syncop", "",     "sync",    "themeC1", "echo",    "",        false, "C",    ""},         // 7
-    {"F G Em Am",     0,  110,  "syncop", "",     "sync",    "themeC2", "echo",    "eighths", false, "",     ""},         // 8
-    {"F G Em Am",     0,  110,  "syncop", "fill", "sync",    "themeC1", "harmony", "eighths", true,  "",     ""},         // 9
+    {"F G Em Am",     0,  125,  "syncop", "",     "sync",    "themeC1", "echo",    "",        false, "C",    ""},         // 7
+    {"F G Em Am",     0,  125,  "syncop", "",     "sync",    "themeC2", "echo",    "eighths", false, "",     ""},         // 8
+    {"F G Em Am",     0,  125,  "syncop", "fill", "sync",    "themeC1", "harmony", "eighths", true,  "",     ""},         // 9
     // Break before the chorus.
-    {"Am F-G Am E",   0,  110,  "break",  "roll", "offbeat", "",        "",        "cascade", true,  "CR",   "push"},     // 10
+    {"Am F-G Am E",   0,  125,  "break",  "roll", "offbeat", "",        "",        "cascade", true,  "CR",   "push"},     // 10
     // Chorus, twice through, the second time in thirds.
-    {"F G Em Am",     0,  105,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "CH",   "offbeat"},  // 11
-    {"F G C E",       0,  105,  "drive",  "",     "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 12
-    {"F G Em Am",     0,  105,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "C",    "offbeat"},  // 13
-    {"F G C E",       0,  105,  "drive",  "fill", "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 14
-    {"F G Em Am",     0,  105,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 15
-    {"F G C E",       0,  105,  "drive",  "",     "rolling", "hook2",   "harmony", "eighths", true,  "",     "offbeat"},  // 16
-    {"F G Em Am",     0,  105,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 17
-    {"F G C E",       0,  105,  "drive",  "roll", "rolling", "hook2",   "harmony", "eighths", true,  "R",    "offbeat"},  // 18
+    {"F G Em Am",     0,  120,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "CH",   "offbeat"},  // 11
+    {"F G C E",       0,  120,  "drive",  "",     "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 12
+    {"F G Em Am",     0,  120,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "C",    "offbeat"},  // 13
+    {"F G C E",       0,  120,  "drive",  "fill", "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 14
+    {"F G Em Am",     0,  120,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 15
+    {"F G C E",       0,  120,  "drive",  "",     "rolling", "hook2",   "harmony", "eighths", true,  "",     "offbeat"},  // 16
+    {"F G Em Am",     0,  120,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 17
+    {"F G C E",       0,  120,  "drive",  "roll", "rolling", "hook2",   "harmony", "eighths", true,  "R",    "offbeat"},  // 18
     // Breakdown in half time, its chords held two bars, then the build.
-    {"Am Am F F",     0,  95,  "half",   "",     "half",    "",        "",        "",        true,  "C",    ""},         // 19
-    {"Am F C G",      0,  95,  "half",   "",     "half",    "slowA",   "echo",    "sparse",  true,  "",     ""},         // 20
-    {"Am F C G",      0,  100,  "half",   "",     "half",    "slowB",   "echo",    "eighths", true,  "",     ""},         // 21
-    {"F-G Am F-G E",  0,  105,  "half",   "",     "half",    "",        "",        "rise",    true,  "",     ""},         // 22
-    {"F G E E",       0,  110,  "four",   "roll", "offbeat", "",        "",        "rise",    true,  "W",    ""},         // 23
+    {"Am Am F F",     0,  110,  "half",   "",     "half",    "",        "",        "",        true,  "C",    ""},         // 19
+    {"Am F C G",      0,  110,  "half",   "",     "half",    "slowA",   "echo",    "sparse",  true,  "",     ""},         // 20
+    {"Am F C G",      0,  115,  "half",   "",     "half",    "slowB",   "echo",    "eighths", true,  "",     ""},         // 21
+    {"F-G Am F-G E",  0,  120,  "half",   "",     "half",    "",        "",        "rise",    true,  "",     ""},         // 22
+    {"F G E E",       0,  125,  "four",   "roll", "offbeat", "",        "",        "rise",    true,  "W",    ""},         // 23
     // Drum break under the texture warp.
-    {"Am Am Am E",    0,  115, "break",  "fill", "offbeat", "",        "",        "",        false, "CH",   "push"},     // 24
+    {"Am Am Am E",    0,  130, "break",  "fill", "offbeat", "",        "",        "",        false, "CH",   "push"},     // 24
     // Verse and second theme again.
-    {"Am F C G",      0,  110,  "drive",  "",     "offbeat", "themeA1", "echo",    "sparse",  false, "C",    ""},         // 25
-    {"Am F C E",      0,  110,  "drive",  "fill", "offbeat", "themeA2", "echo",    "eighths", false, "",     ""},         // 26
-    {"F G Em Am",     0,  110,  "syncop", "",     "sync",    "themeC1", "harmony", "eighths", true,  "C",    ""},         // 27
-    {"F G Em Am",     0,  110,  "syncop", "fill", "sync",    "themeC2", "harmony", "eighths", true,  "",     ""},         // 28
+    {"Am F C G",      0,  125,  "drive",  "",     "offbeat", "themeA1", "echo",    "sparse",  false, "C",    ""},         // 25
+    {"Am F C E",      0,  125,  "drive",  "fill", "offbeat", "themeA2", "echo",    "eighths", false, "",     ""},         // 26
+    {"F G Em Am",     0,  125,  "syncop", "",     "sync",    "themeC1", "harmony", "eighths", true,  "C",    ""},         // 27
+    {"F G Em Am",     0,  125,  "syncop", "fill", "sync",    "themeC2", "harmony", "eighths", true,  "",     ""},         // 28
     // The climb.
-    {"F G Em Am",     0,  130, "drive",  "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 29
-    {"F G A F#",      0,  130, "four",   "roll", "rolling", "climb",   "echo",    "rise",    true,  "W",    ""},         // 30
+    {"F G Em Am",     0,  150, "drive",  "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 29
+    {"F G A F#",      0,  150, "four",   "roll", "rolling", "climb",   "echo",    "rise",    true,  "W",    ""},         // 30
     // Last chorus, a tone up, full and loud, ending on the final hit.
-    {"F G Em Am",     UP, 145, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "CH",   "offbeat"},  // 31
-    {"F G C E",       UP, 145, "final", "",     "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 32
-    {"F G Em Am",     UP, 145, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 33
-    {"F G C E",       UP, 145, "final", "fill", "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 34
-    {"F G Em Am",     UP, 145, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "CH",   "offbeat"},  // 35
-    {"F G C E",       UP, 145, "final", "",     "rolling", "hook2",   "harmony", "broken",  true,  "",     "offbeat"},  // 36
-    {"F G Em Am",     UP, 145, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "C",    "offbeat"},  // 37
-    {"F G E Am",      UP, 145, "final", "end",  "rolling", "hookEnd", "harmony", "broken",  true,  "",     "offbeat"},  // 38
+    {"F G Em Am",     UP, 165, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "CH",   "offbeat"},  // 31
+    {"F G C E",       UP, 165, "final", "",     "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 32
+    {"F G Em Am",     UP, 165, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 33
+    {"F G C E",       UP, 165, "final", "fill", "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 34
+    {"F G Em Am",     UP, 165, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "CH",   "offbeat"},  // 35
+    {"F G C E",       UP, 165, "final", "",     "rolling", "hook2",   "harmony", "broken",  true,  "",     "offbeat"},  // 36
+    {"F G Em Am",     UP, 165, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "C",    "offbeat"},  // 37
+    {"F G E Am",      UP, 165, "final", "end",  "rolling", "hookEnd", "harmony", "broken",  true,  "",     "offbeat"},  // 38
 };
 // Order 39 is the ring-out that the demo cuts: a soft cymbal and silence.
 

@@ -213,13 +213,13 @@ constexpr int VOL_KICK = 56, VOL_KICK_GHOST = 32, VOL_KICK_INTRO = 42;
 constexpr int VOL_SNARE = 64, VOL_SNARE_GHOST = 22;
 constexpr int VOL_ROLL_START = 12, VOL_ROLL_END = 60;
 constexpr int VOL_HAT_SOFT = 24, VOL_HAT = 34, VOL_HAT_ACCENT = 44, VOL_OPEN_HAT = 30;
-constexpr int VOL_BASS = 38;
+constexpr int VOL_BASS = 35;
 // The lead leans on the first beat of a bar and gives less to notes off the beat.
 constexpr int VOL_LEAD_DOWNBEAT = 32, VOL_LEAD_BEAT = 28, VOL_LEAD_OFFBEAT = 25;
 constexpr int VOL_ECHO = 5, VOL_HARMONY = 8;
 // Pad and arpeggio step back while a melody sings and come forward without one.
 struct Backing { int arp, arpAccent, pad; };
-constexpr Backing UNDER_MELODY = {5, 7, 11}, ALONE = {9, 12, 14};
+constexpr Backing UNDER_MELODY = {5, 7, 9}, ALONE = {9, 12, 12};
 constexpr int VOL_ARP_FADE_START = 2;
 constexpr int VOL_CRASH = 44, VOL_STAB = 20, VOL_HIT = 48;
 constexpr int VOL_RING_OUT_CRASH = 14;

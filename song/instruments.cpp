@@ -61,7 +61,7 @@ xm::Sample kick()
         double t = i / rate;
         double freq = 55 + 120 * std::exp(-t / 0.032) + 260 * std::exp(-t / 0.0045);
         phase += 2 * PI * freq / rate;
-        double body = std::sin(phase) * std::exp(-t / 0.12) * std::min(1.0, t / 0.0008);
+        double body = std::sin(phase) * std::exp(-t / 0.135) * std::min(1.0, t / 0.0008);
         double click = clickTone.lowpass(noise.next()) * std::exp(-t / 0.003) * 1.6;
         x[i] = std::tanh(1.6 * (body + click));
     }
@@ -222,10 +222,10 @@ xm::Instrument bass()
     design.loopCycles = 2;
     design.attackCycles = 24;
     design.harmonics = 80;
-    design.brightStart = 6;
-    design.brightEnd = 2.5;
+    design.brightStart = 5;
+    design.brightEnd = 2;
     design.brightTime = 6;
-    design.subOctave = 0.7;  // the floor under the kick
+    design.subOctave = 0.6;  // the floor under the kick
     design.voices = {{2, 1.0, false}};
     xm::Instrument ins = instrument("bass", synth::tone(design, "bass"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 64}, {6, 52}, {24, 46}, {30, 0}}, 2);

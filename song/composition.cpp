@@ -219,7 +219,7 @@ constexpr int VOL_LEAD_DOWNBEAT = 32, VOL_LEAD_BEAT = 28, VOL_LEAD_OFFBEAT = 25;
 constexpr int VOL_ECHO = 5, VOL_HARMONY = 8;
 // Pad and arpeggio step back while a melody sings and come forward without one.
 struct Backing { int arp, arpAccent, pad; };
-constexpr Backing UNDER_MELODY = {5, 7, 9}, ALONE = {9, 12, 12};
+constexpr Backing UNDER_MELODY = {4, 6, 9}, ALONE = {9, 12, 12};
 constexpr int VOL_ARP_FADE_START = 2;
 constexpr int VOL_CRASH = 44, VOL_STAB = 20, VOL_HIT = 48;
 constexpr int VOL_RING_OUT_CRASH = 14;

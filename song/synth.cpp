@@ -48,6 +48,7 @@ xm::Sample tone(const ToneDesign& design, const char* name)
 {
     const int loopLength = design.period * design.loopCycles;
     const int attackLength = design.period * design.attackCycles;
+    if (design.subOctave != 0 && design.loopCycles % 2 != 0) throw std::logic_error("a sub-octave needs whole cycles in the loop");
     // Harmonic gains at one moment: a saw or square spectrum through a
     // gentle two-pole lowpass whose corner moves from bright to dark.
     auto gainAt = [&](int h, double corner, bool oddOnly) {
@@ -70,14 +71,13 @@ xm::Sample tone(const ToneDesign& design, const char* name)
                 if (g != 0) v += voice.gain * g * std::sin(h * phase);
             }
         }
-        if (design.subGain != 0) v += design.subGain * std::sin(2.0 * PI * std::fmod(double(n) / design.period, 1.0));
         if (design.subOctave != 0)
             v += design.subOctave * std::sin(2.0 * PI * std::fmod(double(n) / (2.0 * design.period), 1.0));
         return v;
     };
     // The loop's seam goes where the wave is flattest: a player that slips a
-    // sample as it wraps (libxmp does, when a wrap meets a tick boundary)
-    // then barely moves the output.
+    // sample where a wrap meets a tick boundary (libxmp's mixer does: a
+    // one-cycle loop clicked there) then barely moves the output.
     const double loopCorner = cornerAt(design.attackCycles);
     int seam = 0;
     double flattest = 1e300;
@@ -94,7 +94,6 @@ xm::Sample tone(const ToneDesign& design, const char* name)
         double corner = n < attackLength ? cornerAt(double(n) / design.period) : loopCorner;
         x[size_t(n)] = valueAt(n - attackLength + seam, corner);
     }
-    if (design.subOctave != 0 && design.loopCycles % 2 != 0) throw std::logic_error("a sub-octave needs whole cycles in the loop");
     const int ramp = int(std::lround(HEAD_RAMP_SECONDS * MIDDLE_C_HZ * design.period));
     if (ramp > attackLength) throw std::logic_error(std::string("the head ramp reaches into the loop: ") + name);
     fadeIn(x, ramp);

@@ -60,7 +60,6 @@ struct ToneDesign {
     double brightStart = 8;   // lowpass corner, in harmonics, at the start of the attack
     double brightEnd = 8;     // ... and from the loop on
     double brightTime = 10;   // time constant of the corner's move, in cycles
-    double subGain = 0;       // extra sine at the fundamental
     double subOctave = 0;     // a sine an octave below; needs an even loopCycles
     std::vector<Voice> voices;
 };

@@ -228,6 +228,16 @@ TEST(Soundtrack, PlaysWithoutClippingOrASilentOrderAndRingsOutToSilence)
 
 TEST(Soundtrack, BalancesItsSpectrumLikeMusicPeopleMake)
 {
+    // The measure itself: a pure tone lands in its own band, at its own
+    // frequency.
+    for (auto [hz, band] : {std::pair{50.0, 2}, std::pair{1000.0, 15}}) {
+        std::vector<float> tone(88200);
+        for (size_t i = 0; i < tone.size(); ++i) tone[i] = float(0.5 * std::sin(2 * synth::PI * hz * double(i) / 44100));
+        spectrum::Balance t = spectrum::balance(tone, 44100);
+        EXPECT_GT(t.bandDb[size_t(band)], -0.5) << hz << " Hz";
+        EXPECT_NEAR(t.centroidHz, hz, hz * 0.02);
+    }
+
     // Each third-octave band's share of the energy against 40 modules made by
     // people: a few bands may stray a little, as they do in any one of those.
     ASSERT_FALSE(mix().mono.empty());

@@ -1,6 +1,7 @@
 // murl13: the demo. The frame loop lives in the core; the console host (a
 // terminal, a Windows console) or the window host gives it a screen, a clock
 // and a keyboard, the music layer a song.
+#include <cstdio>
 #include <string>
 
 #include "app/command_line.h"
@@ -24,6 +25,13 @@ std::string installedSongFolder()
 
 int runInWindow(const app::DemoOptions& options)
 {
+    // With no display named and no video driver asked for by name, SDL's
+    // drivers would only fail, and the Wayland library says so on stderr
+    // before the demo can: the demo's own line is the only one.
+    if (!app::windowCanShow()) {
+        std::fputs("murl13: no window: no display to show it on\n", stderr);
+        return 1;
+    }
     if (!window::openWindow({options.scale, options.fullscreen, options.fps})) return 1;
     hosts::useConsole(hosts::Console::Window);
     const int status = runDemo();

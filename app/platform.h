@@ -20,6 +20,11 @@ bool stdoutIsConsole();
 // gives the program a console.
 bool windowWithoutAsking();
 
+// False when a window surely cannot be shown: on Linux, no display named
+// and no video driver asked for by name (SDL's drivers would only fail, and
+// say so on stderr before the demo could).
+bool windowCanShow();
+
 // Runs the demo on the system's console host (the terminal host, the Windows
 // console host) and returns the exit status; ends the process instead when
 // the demo was stopped from outside, as the system expects of such a stop.

@@ -2,6 +2,7 @@
 #include "app/platform.h"
 
 #include <climits>
+#include <cstdlib>
 
 #include <unistd.h>
 
@@ -22,6 +23,8 @@ std::string programFolder()
 bool stdoutIsConsole() { return isatty(STDOUT_FILENO); }
 
 bool windowWithoutAsking() { return displayNamed(); }
+
+bool windowCanShow() { return displayNamed() || std::getenv("SDL_VIDEODRIVER") != nullptr; }
 
 int runInConsole(const DemoOptions& options)
 {

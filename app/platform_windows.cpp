@@ -41,6 +41,8 @@ bool stdoutIsConsole()
 
 bool windowWithoutAsking() { return false; }
 
+bool windowCanShow() { return true; }
+
 int runInConsole(const DemoOptions& options)
 {
     if (!wincon::requireConsole()) return 1;

@@ -68,7 +68,7 @@ target_compile_definitions(murl13 PRIVATE MURL13_SONG_FOLDER_FROM_BINARY=".")
 
 # The workbench without PNG and capture (libpng and FFmpeg are Linux-only here).
 file(GLOB TOOL_SOURCES CONFIGURE_DEPENDS tool/*.cpp tool/windows/*.cpp)
-list(FILTER TOOL_SOURCES EXCLUDE REGEX "/(capture_command|png_writer|show_clock)\\.cpp$")
+list(FILTER TOOL_SOURCES EXCLUDE REGEX "/(capture_command|capture_files|png_writer|show_clock)\\.cpp$")
 # The benchmark also times the terminal's frame encoding.
 add_executable(murl13-tool ${TOOL_SOURCES} hosts/terminal/frame_encoder.cpp)
 target_link_libraries(murl13-tool PRIVATE murl13_core murl13_hosts murl13_music)
@@ -105,7 +105,7 @@ function(murl13_windows_suite name folder)
 endfunction()
 
 # The tests that run the Linux tool through a shell or use POSIX files.
-set(MURL13_LINUX_ONLY_TESTS "/(tool_commands_test)\\.cpp$")
+set(MURL13_LINUX_ONLY_TESTS "/(tool_commands_test|song_command_test)\\.cpp$")
 murl13_windows_suite(core_tests core murl13_core)
 murl13_windows_suite(app_tests app murl13_cli)
 file(GLOB SONG_WRITER_SOURCES CONFIGURE_DEPENDS song/xm_*.cpp)

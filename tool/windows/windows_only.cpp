@@ -26,6 +26,9 @@ bool writePng(std::FILE*, const uint8_t*, int, int, size_t) { return noPng(); }
 
 bool writeScreenPng(std::FILE*, int) { return noPng(); }
 
+// Nothing to refuse: the PNG writers above already decline.
+bool refusePngToTerminal(const char*) { return false; }
+
 int toolCapture(int, char**)
 {
     std::fputs("murl13-tool: capture is not in the Windows build\n", stderr);

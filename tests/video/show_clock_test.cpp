@@ -12,7 +12,7 @@
 #include "music/tick_loop.h"
 #include "runtime/frame_loop.h"
 #include "state/demo_state.h"
-#include "tool/show_clock.h"
+#include "music/show_clock.h"
 
 namespace {
 

@@ -1,0 +1,22 @@
+# The page's tests, run from the native build against the page that
+# scripts/build-web.sh builds (MURL13_WEB_BUILD): they skip with a message
+# where it is not built or node or Chromium is missing. Label: web.
+set(MURL13_WEB_BUILD ${CMAKE_SOURCE_DIR}/build-web CACHE PATH "The page's build folder (scripts/build-web.sh)")
+
+# The native decoder's samples, for the WebAssembly decoder's test.
+add_executable(web_song_samples tests/web/song_samples.cpp music/tick_loop.cpp music/xm_check.cpp)
+target_include_directories(web_song_samples PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(web_song_samples PRIVATE PkgConfig::XMP)
+
+set(WEB_NODE sh -c "command -v node >/dev/null || { echo 'skipped: node is not installed'; exit 77; }; exec node \"$@\"" node)
+add_test(NAME Web.WasmCoreAndDecoderEqualNative
+  COMMAND ${WEB_NODE} ${CMAKE_SOURCE_DIR}/tests/web/wasm_core_test.mjs ${MURL13_WEB_BUILD}/cmake/murl13-check.js
+          $<TARGET_FILE:murl13-tool> ${CMAKE_BINARY_DIR}/GLIMVEX.oXM $<TARGET_FILE:web_song_samples>)
+foreach(mode still show missing)
+  add_test(NAME Web.Page.${mode}
+    COMMAND ${WEB_NODE} ${CMAKE_SOURCE_DIR}/tests/web/page_test.mjs ${MURL13_WEB_BUILD}/site $<TARGET_FILE:murl13-tool> ${mode})
+endforeach()
+set_tests_properties(Web.WasmCoreAndDecoderEqualNative Web.Page.still Web.Page.show Web.Page.missing PROPERTIES
+  SKIP_RETURN_CODE 77 LABELS web TIMEOUT 600)
+# Each runs its own browser or a long comparison: one at a time.
+set_tests_properties(Web.Page.still Web.Page.show Web.Page.missing PROPERTIES RUN_SERIAL ON)

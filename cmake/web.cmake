@@ -44,7 +44,7 @@ set_target_properties(murl13-page PROPERTIES OUTPUT_NAME murl13 SUFFIX .js)
 
 # The tests' module for node: cells of given states and of the benchmark's
 # schedule, and the song's samples, to compare with the native build's.
-add_executable(murl13-check tests/web/check_main.cpp tool/frame_request.cpp tool/options.cpp)
+add_executable(murl13-check tests/web/check_main.cpp ${WEB_HOST_SOURCES} tool/frame_request.cpp tool/options.cpp)
 target_link_libraries(murl13-check PRIVATE murl13_page_music murl13_core)
 target_compile_options(murl13-check PRIVATE "SHELL:-include emscripten.h")
 target_link_options(murl13-check PRIVATE ${WEB_LINK_OPTIONS} -sEXPORT_NAME=createCheck -sENVIRONMENT=node

@@ -7,7 +7,7 @@ import { execFileSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { join, resolve } from 'node:path';
 
 const [checkJs, tool, song, samplesHelper] = process.argv.slice(2);
 if (!existsSync(checkJs)) {
@@ -15,7 +15,9 @@ if (!existsSync(checkJs)) {
   process.exit(77);
 }
 
-const check = await createRequire(import.meta.url)(checkJs)();
+// node runs the module only with its binary handed over.
+const check = await createRequire(import.meta.url)(resolve(checkJs))(
+  { wasmBinary: readFileSync(checkJs.replace(/\.js$/, '.wasm')) });
 let failures = 0;
 function expectSame(what, native, wasm) {
   if (native.length === wasm.length && native.equals(wasm)) return;

@@ -146,6 +146,7 @@
       player.port.postMessage({ reset: true });
       played = 0;
       await audio.resume();
+      status.audio = audio.state;
     } catch (error) {
       console.error('murl13: no sound:', error);
     }
@@ -159,7 +160,7 @@
   function stop(state) {
     songPlays = false;
     if (player) player.port.postMessage({ reset: true });
-    if (audio) audio.suspend();
+    if (audio) audio.suspend().then(() => { status.audio = audio.state; });
     showStartScreen(state);
   }
 

@@ -78,7 +78,19 @@ export async function launch() {
   return {
     consoleLines,
     evaluate,
-    async open(url) { await page('Page.navigate', { url }); },
+    // Navigates and returns once the new page has loaded.
+    async open(url) {
+      const loaded = new Promise((resolve) => {
+        const listener = (m) => {
+          if (m.method !== 'Page.loadEventFired') return;
+          listeners.splice(listeners.indexOf(listener), 1);
+          resolve();
+        };
+        listeners.push(listener);
+      });
+      await page('Page.navigate', { url });
+      await loaded;
+    },
     // Polls `expression` until it is true; throws after `seconds`.
     async until(expression, seconds, what = expression) {
       const end = Date.now() + seconds * 1000;

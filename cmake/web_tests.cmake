@@ -8,7 +8,7 @@ add_executable(web_song_samples tests/web/song_samples.cpp music/tick_loop.cpp m
 target_include_directories(web_song_samples PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(web_song_samples PRIVATE PkgConfig::XMP)
 
-set(WEB_NODE sh -c "command -v node >/dev/null || { echo 'skipped: node is not installed'; exit 77; }; exec node \"$@\"" node)
+set(WEB_NODE sh ${CMAKE_SOURCE_DIR}/tests/web/with_node.sh)
 add_test(NAME Web.WasmCoreAndDecoderEqualNative
   COMMAND ${WEB_NODE} ${CMAKE_SOURCE_DIR}/tests/web/wasm_core_test.mjs ${MURL13_WEB_BUILD}/cmake/murl13-check.js
           $<TARGET_FILE:murl13-tool> ${CMAKE_BINARY_DIR}/GLIMVEX.oXM $<TARGET_FILE:web_song_samples>)

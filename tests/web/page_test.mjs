@@ -1,6 +1,7 @@
 // The page in headless Chromium.
 //
-//   node page_test.mjs SITE MURL13_TOOL still     still frames equal the workbench's PNG
+//   node page_test.mjs SITE MURL13_TOOL still     still frames equal the workbench's PNG;
+//                                                 ?bench renders the workbench's schedule
 //   node page_test.mjs SITE MURL13_TOOL show      a click starts the show with sound on
 //                                                 the song clock; Escape stops it
 //   node page_test.mjs SITE MURL13_TOOL missing   no song: the error box, then the plasma
@@ -55,6 +56,19 @@ async function still(browser, url) {
           shown[4 * i + 3] !== 255) ++differing;
     expect(width === 640 && height === 400 && differing === 0, `still frame ${state}: ${differing} pixels differ`);
   }
+  // The benchmark: the workbench's schedule, so the same frames of each effect.
+  const perEffect = {};
+  const lines = execFileSync(tool, ['bench', '--frames-per-order', '1', '--threads', '1']).toString();
+  for (const [, effect, frames] of lines.matchAll(/^effect (\d+): (\d+) frames/gm)) perEffect[effect] = 10 * frames;
+  await browser.open(`${url}?bench`);
+  await browser.until(`window.murl13 && window.murl13.bench !== undefined`, 300, 'the benchmark ends');
+  const bench = await browser.evaluate('murl13.bench');
+  const counts = Object.fromEntries(Object.entries(bench.effects).map(([effect, f]) => [effect, f.frames]));
+  const o = bench.overall;
+  expect(JSON.stringify(counts) === JSON.stringify(perEffect) && o.frames === 400 &&
+    o.median > 0 && o.median <= o.p95 && o.p95 <= o.max && o.fps > 0,
+    `?bench: the schedule's frames by effect ${JSON.stringify(counts)}, p95 ${o.p95.toFixed(2)} ms`);
+
   await browser.open(`${url}?frame&time=oops`);
   await browser.until(`window.murl13 && window.murl13.state === 'still'`, 20);
   expect(await browser.evaluate('window.murl13.error') === 'bad frame options', 'a bad option is reported');

@@ -32,7 +32,7 @@ add_library(murl13_page_music STATIC
 target_compile_options(murl13_page_music PRIVATE "SHELL:-include emscripten.h")
 target_link_libraries(murl13_page_music PUBLIC murl13_core murl13_xmp)
 
-set(WEB_LINK_OPTIONS -sALLOW_MEMORY_GROWTH=1 -sMODULARIZE=1 -sFILESYSTEM=1
+set(WEB_LINK_OPTIONS -sALLOW_MEMORY_GROWTH=1 -sMODULARIZE=1 -sFILESYSTEM=1 "-sEXPORTED_FUNCTIONS=['_malloc','_free']"
   "-sEXPORTED_RUNTIME_METHODS=['FS','UTF8ToString','stringToUTF8','lengthBytesUTF8']")
 
 # The page's program: murl13.js and murl13.wasm.

@@ -55,8 +55,9 @@ murl13_install_missing
 install_web_packages
 # The song and the icon come from the native build's tools.
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j "$JOBS" --target song icon murl13-tool >build-web.log 2>&1 || { cat build-web.log >&2; exit 1; }
-rm -f build-web.log
+mkdir -p build-web
+cmake --build build -j "$JOBS" --target song icon murl13-tool web_song_samples >build-web/native.log 2>&1 ||
+    { cat build-web/native.log >&2; exit 1; }
 
 XMP=$(build_xmp)
 if [ ! -f build-web/cmake/CMakeCache.txt ]; then

@@ -45,10 +45,9 @@
   function still() {
     let lines = '';
     for (const [name, value] of params) if (name !== 'frame') lines += '--' + name + '\n' + value + '\n';
-    const text = Module.allocateUTF8 ? Module.allocateUTF8(lines) : null;
     const length = Module.lengthBytesUTF8(lines) + 1;
-    const address = text || Module._malloc(length);
-    if (!text) Module.stringToUTF8(lines, address, length);
+    const address = Module._malloc(length);
+    Module.stringToUTF8(lines, address, length);
     const result = Module._murl13_still(address);
     Module._free(address);
     if (result !== 0) status.error = 'bad frame options';
@@ -100,7 +99,9 @@
 
   let audio = null, player = null;
   let played = 0;        // song frames the device has played
+  let run = 0;           // starts of the show: the device's reports name theirs
   let songPlays = false;
+  let silentSince = null;  // without a sound device: when the show started, by the page's clock
   let boxOpen = false;
 
   async function openSound() {
@@ -108,7 +109,11 @@
     audio = new AudioContext({ sampleRate: RATE, latencyHint: 'interactive' });
     await audio.audioWorklet.addModule('sound_worklet.js');
     player = new AudioWorkletNode(audio, 'song-player', { numberOfInputs: 0, outputChannelCount: [2] });
-    player.port.onmessage = (event) => { played = event.data; status.played = played; };
+    player.port.onmessage = (event) => {
+      if (event.data.run !== run) return;
+      played = event.data.played;
+      status.played = played;
+    };
     player.connect(audio.destination);
     audio.onstatechange = () => { status.audio = audio.state; };
   }
@@ -117,7 +122,7 @@
   function feedSound() {
     if (!songPlays) return;
     const frames = Module._murl13_take_sound(played + SOUND_AHEAD * RATE);
-    if (frames > 0) {
+    if (frames > 0 && player) {
       const samples = new Int16Array(Module.HEAPU8.buffer, Module._murl13_sound(), frames * 2);
       const left = new Float32Array(frames), right = new Float32Array(frames);
       for (let i = 0; i < frames; ++i) {
@@ -125,7 +130,7 @@
         right[i] = samples[2 * i + 1] / 32768;
       }
       player.port.postMessage({ left, right }, [left.buffer, right.buffer]);
-    } else if (Module._murl13_song_silent()) {
+    } else if (frames === 0 && player && Module._murl13_song_silent()) {
       player.port.postMessage({ finished: true });
     }
   }
@@ -143,14 +148,18 @@
     status.orderTimes = {};
     try {
       await openSound();
-      player.port.postMessage({ reset: true });
+      run += 1;
       played = 0;
+      player.port.postMessage({ reset: true, run });
       await audio.resume();
       status.audio = audio.state;
     } catch (error) {
       console.error('murl13: no sound:', error);
     }
-    songPlays = Module._murl13_start() === 1 && player !== null;
+    // Without a sound device the song still drives the show, on the page's
+    // clock: its samples are decoded and dropped as if played.
+    songPlays = Module._murl13_start() === 1;
+    silentSince = songPlays && player === null ? performance.now() : null;
     boxOpen = Module._murl13_box_open() === 1;
     status.box = boxOpen;
     if (songPlays) feedSound();
@@ -159,7 +168,8 @@
 
   function stop(state) {
     songPlays = false;
-    if (player) player.port.postMessage({ reset: true });
+    run += 1;
+    if (player) player.port.postMessage({ reset: true, run });
     if (audio) audio.suspend().then(() => { status.audio = audio.state; });
     showStartScreen(state);
   }
@@ -170,6 +180,7 @@
       requestAnimationFrame(frame);
       return;
     }
+    if (silentSince !== null) status.played = played = Math.floor((performance.now() - silentSince) * RATE / 1000);
     const outcome = Module._murl13_frame(played);
     status.frames += 1;
     status.order = Module._murl13_order();

@@ -1,7 +1,9 @@
 // The page's sound device: plays the song's samples as the page hands them
 // over and reports how many it has played, which is the show's clock. A gap
 // in the supply plays silence and does not count; once the song has nothing
-// more to play, the silence counts so that the clock runs on.
+// more to play, the silence counts so that the clock runs on. Each report
+// names the start of the show it counts for, so that a count from before a
+// restart is not taken for the new one's.
 'use strict';
 
 class SongPlayer extends AudioWorkletProcessor {
@@ -11,9 +13,11 @@ class SongPlayer extends AudioWorkletProcessor {
     this.offset = 0;    // frames of chunks[0] already played
     this.played = 0;    // song frames played since the last reset
     this.finished = false;
+    this.run = 0;       // which start of the show the count belongs to
     this.port.onmessage = (event) => {
       const message = event.data;
       if (message.reset) {
+        this.run = message.run;
         this.chunks = [];
         this.offset = 0;
         this.played = 0;
@@ -47,7 +51,7 @@ class SongPlayer extends AudioWorkletProcessor {
       if (this.finished) written = left.length;
     }
     this.played += written;
-    this.port.postMessage(this.played);
+    this.port.postMessage({ run: this.run, played: this.played });
     return true;
   }
 }

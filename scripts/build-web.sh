@@ -56,7 +56,7 @@ install_web_packages
 # The song and the icon come from the native build's tools.
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 mkdir -p build-web
-cmake --build build -j "$JOBS" --target song icon murl13-tool web_song_samples >build-web/native.log 2>&1 ||
+cmake --build build -j "$JOBS" --target song icon murl13-tool web_song_samples web_short_song >build-web/native.log 2>&1 ||
     { cat build-web/native.log >&2; exit 1; }
 
 XMP=$(build_xmp)

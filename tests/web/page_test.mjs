@@ -5,13 +5,15 @@
 //   node page_test.mjs SITE MURL13_TOOL show      a click starts the show with sound on
 //                                                 the song clock; Escape stops it
 //   node page_test.mjs SITE MURL13_TOOL missing   no song: the error box, then the plasma
+//   node page_test.mjs SITE MURL13_TOOL ending SHORT_SONG
+//                                                 a song that reaches order 39 ends the show
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readdirSync, rmSync, symlinkSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { decodePng, launch, serve, sleep } from './chromium.mjs';
 
-const [site, tool, mode] = process.argv.slice(2);
+const [site, tool, mode, shortSong] = process.argv.slice(2);
 if (!existsSync(join(site, 'murl13.wasm'))) {
   console.log(`skipped: ${site} is not built (scripts/build-web.sh builds it)`);
   process.exit(77);
@@ -139,20 +141,34 @@ async function missing(browser, url) {
   expect(order === 0 && t1 > t0 && coloured > 50000, `then the plasma on the page's clock (${coloured} lit pixels)`);
 }
 
+async function ending(browser, url) {
+  await browser.open(url);
+  await browser.until(`window.murl13 && window.murl13.state === 'ready'`, 20);
+  await browser.click(400, 300);
+  await browser.until(`murl13.state === 'ended'`, 20, 'the show ends at order 39');
+  const [order, frames, hidden] = await browser.evaluate(
+    `[murl13.order, murl13.frames, document.getElementById('start').hidden]`);
+  expect(order === 39 && frames > 30 && !hidden, `the show ended at order ${order} after ${frames} frames`);
+  await sleep(300);
+  expect(await browser.evaluate(`murl13.frames === ${frames}`), 'no frame after the end');
+}
+
 const browser = await launch();
 const folder = mkdtempSync(join(tmpdir(), 'murl13-site-'));
 let server = null;
 try {
   let root = resolve(site);
-  if (mode === 'missing') {
+  if (mode === 'missing' || mode === 'ending') {
     for (const name of readdirSync(root)) if (name !== 'GLIMVEX.oXM') symlinkSync(join(root, name), join(folder, name));
+    if (mode === 'ending') execFileSync(shortSong, [join(folder, 'GLIMVEX.oXM')]);
     root = folder;
   }
   server = await serve(root);
   if (mode === 'still') await still(browser, server.url);
   else if (mode === 'show') await show(browser, server.url);
   else if (mode === 'missing') await missing(browser, server.url);
-  else throw new Error('mode: still, show or missing');
+  else if (mode === 'ending') await ending(browser, server.url);
+  else throw new Error('mode: still, show, missing or ending');
 } catch (error) {
   console.log('FAIL', error.message);
   ++failures;

@@ -20,17 +20,6 @@ SITE=$ROOT/build-web/site
 export NODE_PATH=/usr/share/nodejs
 JOBS=${MURL13_JOBS:-2}
 
-install_web_packages() {
-    local missing=() pkg
-    for pkg in $WEB_PACKAGES; do
-        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing missing packages: ${missing[*]}"
-    murl13_sudo apt-get update && murl13_sudo env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y --no-install-recommends "${missing[@]}"
-}
-
 # libxmp for WebAssembly: its player and loaders, without the depackers and
 # ProWizard (the song's gate admits only XM). Prints the folder with libxmp.a.
 build_xmp() {
@@ -52,7 +41,8 @@ build_xmp() {
 }
 
 murl13_install_missing
-install_web_packages
+# Emscripten without its recommends (a second compiler, documentation).
+MURL13_APT_OPTIONS=--no-install-recommends murl13_install_missing $WEB_PACKAGES
 # The song and the icon come from the native build's tools.
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 mkdir -p build-web

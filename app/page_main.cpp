@@ -99,6 +99,8 @@ EMSCRIPTEN_KEEPALIVE void murl13_escape() { web::pressEscape(); }
 EMSCRIPTEN_KEEPALIVE int murl13_box_open() { return web::errorBoxOpen() ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE void murl13_dismiss_box() { web::dismissErrorBox(); }
 EMSCRIPTEN_KEEPALIVE int murl13_order() { return demo.musicOrder; }
+// The cells last drawn (80 by 50, a 16-bit glyph then a 16-bit attribute).
+EMSCRIPTEN_KEEPALIVE const CharInfo* murl13_cells() { return screenBuffer.data(); }
 EMSCRIPTEN_KEEPALIVE double murl13_song_time() { return demo.timeSec; }
 EMSCRIPTEN_KEEPALIVE int murl13_song_silent() { return pageSongSilent() ? 1 : 0; }
 

@@ -35,18 +35,10 @@ target_link_libraries(murl13_page_music PUBLIC murl13_core murl13_xmp)
 set(WEB_LINK_OPTIONS -sALLOW_MEMORY_GROWTH=1 -sMODULARIZE=1 -sFILESYSTEM=1 "-sEXPORTED_FUNCTIONS=['_malloc','_free']"
   "-sEXPORTED_RUNTIME_METHODS=['FS','UTF8ToString','stringToUTF8','lengthBytesUTF8']")
 
-# The page's program: murl13.js and murl13.wasm.
+# The page's program: murl13.js and murl13.wasm; node runs it too, for the
+# tests (tests/web/wasm_core_test.mjs).
 file(GLOB WEB_HOST_SOURCES CONFIGURE_DEPENDS hosts/web/*.cpp)
 add_executable(murl13-page app/page_main.cpp ${WEB_HOST_SOURCES} tool/frame_request.cpp tool/options.cpp)
 target_link_libraries(murl13-page PRIVATE murl13_page_music murl13_core)
-target_link_options(murl13-page PRIVATE ${WEB_LINK_OPTIONS} -sEXPORT_NAME=createMurl13 -sENVIRONMENT=web)
+target_link_options(murl13-page PRIVATE ${WEB_LINK_OPTIONS} -sEXPORT_NAME=createMurl13 -sENVIRONMENT=web,node)
 set_target_properties(murl13-page PROPERTIES OUTPUT_NAME murl13 SUFFIX .js)
-
-# The tests' module for node: cells of given states and of the benchmark's
-# schedule, and the song's samples, to compare with the native build's.
-add_executable(murl13-check tests/web/check_main.cpp ${WEB_HOST_SOURCES} tool/frame_request.cpp tool/options.cpp)
-target_link_libraries(murl13-check PRIVATE murl13_page_music murl13_core)
-target_compile_options(murl13-check PRIVATE "SHELL:-include emscripten.h")
-target_link_options(murl13-check PRIVATE ${WEB_LINK_OPTIONS} -sEXPORT_NAME=createCheck -sENVIRONMENT=node
-  -sNODERAWFS=1)
-set_target_properties(murl13-check PROPERTIES SUFFIX .js)

@@ -46,7 +46,7 @@ MURL13_APT_OPTIONS=--no-install-recommends murl13_install_missing $WEB_PACKAGES
 # The song and the icon come from the native build's tools.
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 mkdir -p build-web
-cmake --build build -j "$JOBS" --target song icon murl13-tool web_song_samples web_short_song >build-web/native.log 2>&1 ||
+cmake --build build -j "$JOBS" --target song icon murl13-tool web_song_samples >build-web/native.log 2>&1 ||
     { cat build-web/native.log >&2; exit 1; }
 
 XMP=$(build_xmp)

@@ -60,7 +60,7 @@ void openConsole()
 {
     escapePressed = false;
     boxOpen = false;
-    EM_ASM({ document.title = UTF8ToString($0); }, "Norq - Murl #13");
+    EM_ASM({ if (typeof document !== 'undefined') document.title = UTF8ToString($0); }, "Norq - Murl #13");
 }
 
 uint32_t clockMs()

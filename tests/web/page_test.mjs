@@ -70,9 +70,6 @@ async function still(browser, url) {
   const counts = Object.fromEntries(Object.entries(effects).map(([effect, f]) => [effect, f.frames]));
   expect(JSON.stringify(counts) === JSON.stringify(perEffect) && o.frames === 400 && o.median > 0 &&
     o.median <= o.p95 && o.p95 <= o.max, `?bench: frames by effect ${JSON.stringify(counts)}, p95 ${o.p95} ms`);
-  await browser.open(`${url}?frame&time=oops`);
-  await browser.until(`window.murl13 && murl13.state === 'still'`, 20);
-  expect(await browser.evaluate('murl13.error') === 'bad frame options', 'a bad option is reported');
 }
 
 async function show(browser, url) {

@@ -1,6 +1,5 @@
-// The song's first stereo frames as the native decoder makes them, 16-bit
-// little-endian to stdout, for the page's test to compare its WebAssembly
-// decoder with: web_song_samples SONG FRAMES
+// The song's first stereo frames from the native decoder, 16-bit to stdout,
+// for the page's decoder test: web_song_samples SONG FRAMES
 #include <cstdio>
 #include <cstdlib>
 
@@ -8,22 +7,12 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fputs("usage: web_song_samples SONG FRAMES\n", stderr);
-        return 2;
-    }
-    music::TickLoop* loop = music::openTickLoop(argv[1]);
-    if (loop == nullptr) {
-        std::fprintf(stderr, "web_song_samples: cannot load '%s'\n", argv[1]);
-        return 1;
-    }
-    long left = std::atol(argv[2]);
+    music::TickLoop* loop = argc == 3 ? music::openTickLoop(argv[1]) : nullptr;
+    if (loop == nullptr) return std::fputs("usage: web_song_samples SONG FRAMES (a song that loads)\n", stderr), 2;
     music::Tick tick;
-    while (left > 0 && music::playTick(loop, tick)) {
-        const long frames = tick.frames < left ? tick.frames : left;
-        std::fwrite(tick.samples, sizeof(int16_t) * music::MIX_CHANNELS, size_t(frames), stdout);
-        left -= frames;
-    }
+    for (long left = std::atol(argv[2]); left > 0 && music::playTick(loop, tick); left -= tick.frames)
+        std::fwrite(tick.samples, sizeof(int16_t) * music::MIX_CHANNELS, size_t(tick.frames < left ? tick.frames : left),
+                    stdout);
     music::closeTickLoop(loop);
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

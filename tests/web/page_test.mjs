@@ -1,10 +1,7 @@
-// The page in headless Chromium.
-//
-//   node page_test.mjs SITE MURL13_TOOL still     still frames equal the workbench's PNG;
-//                                                 ?bench renders the workbench's schedule
-//   node page_test.mjs SITE MURL13_TOOL show      a click starts the show with sound on
-//                                                 the song clock; Escape stops it
-//   node page_test.mjs SITE MURL13_TOOL missing   no song: the error box, then the plasma
+// The page in headless Chromium: node page_test.mjs SITE MURL13_TOOL MODE, MODE
+// still (still frames equal the workbench's PNG; ?bench runs its schedule), show
+// (a click starts the show with sound on the song clock; Escape stops it) or
+// missing (no song: the error box, then the plasma).
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readdirSync, rmSync, symlinkSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -72,9 +69,13 @@ async function still(browser, url) {
     o.median <= o.p95 && o.p95 <= o.max, `?bench: frames by effect ${JSON.stringify(counts)}, p95 ${o.p95} ms`);
 }
 
-async function show(browser, url) {
+async function openReady(browser, url) {
   await browser.open(url);
   await browser.until(`window.murl13 && murl13.state === 'ready'`, 20);
+}
+
+async function show(browser, url) {
+  await openReady(browser, url);
   const [width, height, box] = await browser.evaluate(`(() => {
     const r = document.getElementById('screen').getBoundingClientRect();
     return [innerWidth, innerHeight, [r.left, r.top, r.width, r.height].join()]; })()`);
@@ -110,8 +111,7 @@ async function show(browser, url) {
 }
 
 async function missing(browser, url) {
-  await browser.open(url);
-  await browser.until(`window.murl13 && murl13.state === 'ready'`, 20);
+  await openReady(browser, url);
   await browser.click(400, 300);
   await browser.until(`murl13.box === true`, 10, 'the error box opens');
   const [inBox, corner] = [await browser.evaluate(litPixels(160, 150, 480, 250)), await browser.evaluate(litPixels(0, 0, 40, 40))];

@@ -1,6 +1,8 @@
 // murl13: the demo. The frame loop lives in the core; the terminal or the
 // window host gives it a screen, a clock and a keyboard, the music layer a song.
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <unistd.h>
@@ -41,6 +43,13 @@ int runInTerminal(const app::DemoOptions& options)
 
 int runInWindow(const app::DemoOptions& options)
 {
+    // With no display named and no video driver asked for by name, SDL's
+    // drivers would only fail, and the Wayland library says so on stderr
+    // before the demo can: the demo's own line is the only one.
+    if (!app::displayNamed() && std::getenv("SDL_VIDEODRIVER") == nullptr) {
+        std::fputs("murl13: no window: no display to show it on\n", stderr);
+        return 1;
+    }
     if (!window::openWindow({options.scale, options.fullscreen, options.fps})) return 1;
     hosts::useConsole(hosts::Console::Window);
     const int status = runDemo();

@@ -18,6 +18,9 @@ constexpr double LAG_SECONDS = 0.1;
 // starts afresh from now, as the silent pacer does, instead of decoding the
 // whole gap in one callback.
 constexpr double GIVE_UP_SECONDS = 0.25;
+// How far ahead of the clock a device may hold sound before it is told to
+// wait: more than any real device buffers at this program's buffer size.
+constexpr double DEVICE_AHEAD_SECONDS = 0.25;
 
 // At least a frame's time, so that every tick moves the clock schedule on; at
 // most a minute, far beyond any tempo.
@@ -41,10 +44,14 @@ static bool renderNext(PacedFeed& feed)
     return true;
 }
 
-void feedFrames(PacedFeed& feed, int16_t* out, int frames, double now)
+double feedFrames(PacedFeed& feed, int16_t* out, int frames, double now)
 {
     if (!feed.started || now - feed.due > GIVE_UP_SECONDS) feed.due = now;
+    // A device behind the clock is owed nothing: it is not let run ahead later.
+    if (!feed.started || feed.handedUntil < now) feed.handedUntil = now;
     feed.started = true;
+    feed.handedUntil += double(frames) / MIX_RATE;
+    const double ahead = feed.handedUntil - now - DEVICE_AHEAD_SECONDS;
     while (feed.due < now - LAG_SECONDS && renderNext(feed)) feed.pendingFrames = 0;
     while (frames > 0) {
         if (feed.pendingFrames == 0) {
@@ -59,6 +66,7 @@ void feedFrames(PacedFeed& feed, int16_t* out, int frames, double now)
         frames -= count;
     }
     std::memset(out, 0, size_t(frames) * MIX_CHANNELS * sizeof(int16_t));
+    return ahead > 0.0 ? ahead : 0.0;
 }
 
 }  // namespace music

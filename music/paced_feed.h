@@ -20,6 +20,7 @@ struct PacedFeed {
     bool started = false;              // due is set
     bool finished = false;             // the renderer has nothing more to play
     double due = 0.0;                  // clock time (seconds) at which the next tick starts
+    double handedUntil = 0.0;          // clock time up to which the device holds sound from us
 };
 
 // True for a tick that moves the song on: some sound, and a duration from one
@@ -29,7 +30,10 @@ bool isPlayableTick(const TickAudio& audio);
 // Fills `frames` stereo frames at `out` for a device pulling at clock time
 // `now` in seconds: ticks as they fall due, silence where none is due yet, and
 // the sound of ticks already past skipped when the device lags. Once the
-// renderer ends or a tick is not playable, only silence.
-void feedFrames(PacedFeed& feed, int16_t* out, int frames, double now);
+// renderer ends or a tick is not playable, only silence. Returns how many
+// seconds the device should wait before it pulls again: 0 for a device that
+// keeps to the clock, more for one that takes sound faster than real time, so
+// that it is held to the clock instead of pulling (and spinning) for ever.
+double feedFrames(PacedFeed& feed, int16_t* out, int frames, double now);
 
 }  // namespace music

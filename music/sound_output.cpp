@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -22,6 +23,9 @@ namespace music {
 constexpr int DEVICE_BUFFER_FRAMES = 1024;  // frames per pull of SDL's audio callback
 // Longest wait for the device to play the fade out (a few of its buffers).
 constexpr std::chrono::milliseconds FADE_OUT_WAIT_LIMIT{200};
+// Longest wait in one callback for a device that pulls faster than real time,
+// so that closing the device (which waits for the callback) stays quick.
+constexpr double LONGEST_DEVICE_WAIT_SECONDS = 0.05;
 
 // A pacer that fell this far behind its clock (the machine was suspended, the
 // process stopped) starts afresh from now instead of rushing through the
@@ -80,15 +84,18 @@ static bool isRealDriver(const char* driver)
 }
 
 // SDL's audio thread: fill the device's buffer with the ticks due by the
-// clock, faded out once stopping has begun.
+// clock, faded out once stopping has begun. A device that pulls faster than
+// real time (ALSA's null device) is kept waiting here, a little at a time,
+// instead of calling back at once and keeping a core busy.
 static void fillDeviceBuffer(void* userData, Uint8* stream, int length)
 {
     SoundOutput* output = static_cast<SoundOutput*>(userData);
     int16_t* samples = reinterpret_cast<int16_t*>(stream);
     const int frames = length / static_cast<int>(MIX_CHANNELS * sizeof(int16_t));
     double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-    feedFrames(output->feed, samples, frames, now);
+    const double wait = feedFrames(output->feed, samples, frames, now);
     applyFadeOut(output->fade, samples, frames);
+    if (wait > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(std::min(wait, LONGEST_DEVICE_WAIT_SECONDS)));
 }
 
 static SDL_AudioDeviceID openDevice(SoundOutput* output)

@@ -8,6 +8,11 @@
 
 #include <xmp.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -99,19 +104,23 @@ static void readRow(TickLoop* loop, int pattern, int row)
     }
 }
 
-// The whole file, or false when it cannot be read or is larger than any module.
+// The whole file, or false when it cannot be read, is larger than any module
+// or is not a regular file. The open does not wait: a FIFO or a device is
+// turned away at once instead of blocking until someone writes to it.
 static bool readWholeFile(const char* path, std::vector<uint8_t>& bytes)
 {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    long size = ok ? std::ftell(file) : -1;
-    ok = ok && size >= 0 && size <= MAX_FILE_BYTES && std::fseek(file, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size));
-        ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat info;
+    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= MAX_FILE_BYTES;
+    if (ok) bytes.resize(static_cast<size_t>(info.st_size));
+    for (size_t got = 0; ok && got < bytes.size();) {
+        const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        got += n > 0 ? size_t(n) : 0;
     }
-    std::fclose(file);
+    close(fd);
     return ok;
 }
 

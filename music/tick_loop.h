@@ -27,7 +27,8 @@ struct Tick {
 };
 
 // Loads an XM module by file name and gets it ready at the start of the song;
-// null when the file is missing, unreadable, not a complete XM (xm_check.h),
+// null when the file is missing, unreadable, not a regular file (a FIFO or a
+// device, turned away without waiting), not a complete XM (xm_check.h),
 // whatever other format it may be, or not a module that loads.
 TickLoop* openTickLoop(const char* path);
 

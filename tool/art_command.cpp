@@ -181,6 +181,7 @@ int toolArt(int argc, char** argv)
     if (format == Format::Default) format = isatty(STDOUT_FILENO) ? Format::Ansi : Format::Digits;
     const bool isLogo = image->pixels != warpTexture;
     if (format == Format::Png) {
+        if (refusePngToTerminal("art")) return 1;
         if (writeImagePng(*image, isLogo) && std::fflush(stdout) == 0) return 0;
         std::perror("murl13-tool art: writing the image");
         return 1;

@@ -1,13 +1,11 @@
 // murl13-tool capture: the show rendered offline at a fixed frame rate on the
 // song's own clock, through the demo's own frame steps, and written as a video
 // file with the song as its sound track.
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
@@ -21,6 +19,7 @@
 #include "runtime/music_sync.h"
 #include "runtime/overlays.h"
 #include "state/demo_state.h"
+#include "tool/capture_files.h"
 #include "tool/options.h"
 #include "tool/raw_cells.h"
 #include "music/show_clock.h"
@@ -59,10 +58,6 @@ struct CaptureOptions {
     const char* song = SONG_FILE_NAME;
     const char* cells = nullptr;
 };
-
-volatile std::sig_atomic_t stopSignal = 0;
-
-void onStopSignal(int signal) { stopSignal = signal; }
 
 int usageError(const char* message, const char* value)
 {
@@ -167,9 +162,10 @@ void clearProgress(const Progress& progress)
     if (progress.shown) std::fputs("\r\x1b[K", stderr);
 }
 
-// The files being written, removed again unless the capture completes.
+// The files being written; their temporaries are removed unless the capture completes.
 struct Outputs {
-    const CaptureOptions* options = nullptr;
+    CaptureFile videoFile;
+    CaptureFile cellsFile;
     video::VideoFile* video = nullptr;
     std::FILE* cells = nullptr;
 
@@ -177,40 +173,20 @@ struct Outputs {
     {
         video::discardVideoFile(video);
         video = nullptr;
-        if (cells) {
-            std::fclose(cells);
-            cells = nullptr;
-            std::remove(options->cells);
-        }
+        if (cells) std::fclose(cells);
+        cells = nullptr;
+        discardCaptureFile(videoFile);
+        discardCaptureFile(cellsFile);
     }
 };
 
 int failure(Outputs& outputs, const Progress& progress, const std::string& message)
 {
     clearProgress(progress);
+    const std::string shown = inUserTerms(inUserTerms(message, outputs.videoFile), outputs.cellsFile);
     outputs.discard();
-    std::fprintf(stderr, "murl13-tool capture: %s\n", message.c_str());
+    std::fprintf(stderr, "murl13-tool capture: %s\n", shown.c_str());
     return 1;
-}
-
-void catchStopSignals()
-{
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-// Ends the process by the signal that stopped the capture, as if uncaught.
-[[noreturn]] void endBySignal(int signal)
-{
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
-    std::raise(signal);
-    _exit(128 + signal);
 }
 
 }  // namespace
@@ -222,29 +198,42 @@ int toolCapture(int argc, char** argv)
     const int status = parseOptions(argc, argv, options, format);
     if (status == -1) return 0;
     if (status != 0) return status;
+    const std::string clash = sameFileProblem(options.song, options.out, options.cells);
+    if (!clash.empty()) {
+        std::fprintf(stderr, "murl13-tool capture: %s\n", clash.c_str());
+        return USAGE_ERROR;
+    }
 
-    // From here on a stop signal lets the capture clean up after itself.
-    catchStopSignals();
+    // From here on a signal that ends the process removes the unfinished files.
+    removeTemporariesOnEndingSignals();
     Progress progress;
     Outputs outputs;
-    outputs.options = &options;
     ShowClock clock;
     if (!openShowClock(clock, options.song, options.fps))
         return failure(outputs, progress, std::string("cannot load the song '") + options.song + "'");
-    if (options.cells && (outputs.cells = std::fopen(options.cells, "wb")) == nullptr) {
+    std::string error;
+    // Before any thread starts (the encoders' and the cell workers'): see capture_files.cpp.
+    if (!prepareCaptureFile(options.out, video::needsSeekableFile(format), outputs.videoFile, error) ||
+        (options.cells && !prepareCaptureFile(options.cells, false, outputs.cellsFile, error))) {
+        closeShowClock(clock);
+        return failure(outputs, progress, error);
+    }
+    if (options.cells && (outputs.cells = std::fopen(outputs.cellsFile.writing.c_str(), "wb")) == nullptr) {
         closeShowClock(clock);
         return failure(outputs, progress, std::string(options.cells) + ": " + std::strerror(errno));
     }
     const int width = raster::PICTURE_WIDTH * options.scale;
     const int height = raster::PICTURE_HEIGHT * options.scale;
-    std::string error;
-    outputs.video = video::openVideoFile(options.out, format, width, height, options.fps, error);
+    outputs.video = video::openVideoFile(outputs.videoFile.writing, format, width, height, options.fps, error);
     if (outputs.video == nullptr) {
         closeShowClock(clock);
         return failure(outputs, progress, error);
     }
     progress.shown = isatty(STDERR_FILENO);
-    if (progress.shown) progress.total = expectedFrames(options);
+    if (progress.shown) {
+        progress.total = expectedFrames(options);
+        setEndingSignalNote("\r\x1b[K");
+    }
     progress.start = std::chrono::steady_clock::now();
 
     resetDemoState();
@@ -255,7 +244,7 @@ int toolCapture(int argc, char** argv)
     int64_t frames = 0;
     bool songStopped = false;
     bool ok = true;
-    while (ok && stopSignal == 0) {
+    while (ok) {
         if (frameLimit >= 0 && frames >= frameLimit) break;
         enterFrame(clock, frames);
         // A song that ends or starts again without reaching order 39 ends the show there.
@@ -278,7 +267,7 @@ int toolCapture(int argc, char** argv)
         showProgress(progress, frames);
         if (frameLimit < 0 && demo.musicOrder >= FINAL_ORDER) break;
     }
-    if (ok && stopSignal == 0) {
+    if (ok) {
         size_t soundFrames = 0;
         const int16_t* sound = takeSound(clock, frameSample(clock, frames), true, soundFrames);
         ok = video::writeSound(outputs.video, sound, soundFrames, error);
@@ -288,11 +277,6 @@ int toolCapture(int argc, char** argv)
         }
     }
     closeShowClock(clock);
-    if (stopSignal != 0) {
-        clearProgress(progress);
-        outputs.discard();
-        endBySignal(stopSignal);
-    }
     if (!ok) return failure(outputs, progress, error);
 
     video::VideoFile* video = outputs.video;
@@ -301,28 +285,25 @@ int toolCapture(int argc, char** argv)
     if (outputs.cells) {
         const bool closed = std::fclose(outputs.cells) == 0;
         outputs.cells = nullptr;
-        if (!closed) {
-            std::remove(options.out);
-            std::remove(options.cells);
-            return failure(outputs, progress, std::string(options.cells) + ": " + std::strerror(errno));
-        }
+        if (!closed) return failure(outputs, progress, std::string(options.cells) + ": " + std::strerror(errno));
     }
-    if (stopSignal != 0) {
-        clearProgress(progress);
-        std::remove(options.out);
-        if (options.cells) std::remove(options.cells);
-        endBySignal(stopSignal);
-    }
+    // The size of what was written, before another capture may replace it.
+    struct stat written {};
+    stat(outputs.videoFile.writing.c_str(), &written);
+    if (!commitCaptureFile(outputs.videoFile, error) || !commitCaptureFile(outputs.cellsFile, error))
+        return failure(outputs, progress, error);
 
     clearProgress(progress);
+    setEndingSignalNote(nullptr);
     const double wallSeconds = secondsSince(progress.start);
     const double showSeconds = double(frames) / options.fps;
     if (songStopped)
         std::fprintf(stderr, "murl13-tool capture: the song ended before order %d; the capture ends with it\n",
                      FINAL_ORDER);
-    struct stat written {};
-    stat(options.out, &written);
     std::printf("%lld frames, %.1f s of show, %.1f MB, %.2fx real time\n", static_cast<long long>(frames),
                 showSeconds, double(written.st_size) / 1e6, wallSeconds > 0 ? showSeconds / wallSeconds : 0.0);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    std::fprintf(stderr, "murl13-tool capture: the capture is complete, but its summary could not be written: %s\n",
+                 std::strerror(errno));
+    return 1;
 }

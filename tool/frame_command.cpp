@@ -54,6 +54,7 @@ int toolFrame(int argc, char** argv)
     const int status = parseFrameRequest(argc, argv, request);
     if (status == -1) return 0;
     if (status != 0) return status;
+    if (request.format == FrameRequest::Format::Png && refusePngToTerminal("frame")) return 1;
 
     renderRequestedFrame(request);
 

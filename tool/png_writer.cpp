@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <unistd.h>
+
 #include <csetjmp>
 #include <vector>
 
@@ -33,4 +35,12 @@ bool writeScreenPng(std::FILE* file, int scale)
     raster::rasteriseCells(screenBuffer.data(), scale, rgb.data(), raster::pictureRowBytes(scale));
     return writePng(file, rgb.data(), raster::PICTURE_WIDTH * scale, raster::PICTURE_HEIGHT * scale,
                     raster::pictureRowBytes(scale));
+}
+
+bool refusePngToTerminal(const char* command)
+{
+    if (!isatty(STDOUT_FILENO)) return false;
+    std::fprintf(stderr, "murl13-tool %s: not writing a PNG to a terminal; redirect stdout to a file or a pipe\n",
+                 command);
+    return true;
 }

@@ -12,3 +12,7 @@ bool writePng(std::FILE* file, const uint8_t* rgb, int width, int height, size_t
 
 // Rasterises screenBuffer at the scale and writes it as a PNG.
 bool writeScreenPng(std::FILE* file, int scale);
+
+// True, after saying so on stderr, when stdout is a terminal: a PNG is binary
+// and would garble it. `command` names the tool command in the message.
+bool refusePngToTerminal(const char* command);

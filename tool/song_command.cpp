@@ -68,8 +68,13 @@ int toolSong(int argc, char** argv)
         std::fprintf(stderr, "murl13-tool song: cannot load '%s': missing, unreadable or not a complete XM module\n", file);
         return 1;
     }
-    for (const SongEvent& event : scan.events)
+    for (const SongEvent& event : scan.events) {
         std::printf("%.3f %s %d\n", event.time, event.isTrigger ? "trigger" : "order", event.value);
+        if (std::ferror(stdout)) break;
+    }
     std::printf("end %.3f\n", scan.endTime);
-    return 0;
+    // A listing cut short (a full disk, a closed stdout) is a failure.
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    std::fprintf(stderr, "murl13-tool song: cannot write the listing: %s\n", std::strerror(errno));
+    return 1;
 }

@@ -56,7 +56,6 @@ struct VideoFile {
     std::string path;
     AVFormatContext* muxer = nullptr;
     bool fileOpen = false;  // the muxer's file handle is open
-    bool created = false;   // the file exists on disk because of us
     AVCodecContext* pictureCodec = nullptr;
     AVCodecContext* soundCodec = nullptr;
     AVStream* pictureStream = nullptr;
@@ -89,6 +88,8 @@ bool formatForPath(const std::string& path, Format& format)
     }
     return false;
 }
+
+bool needsSeekableFile(Format format) { return format == Format::Mp4; }
 
 namespace {
 
@@ -331,6 +332,10 @@ VideoFile* openVideoFile(const std::string& path, Format format, int width, int 
         return nullptr;
     }
     file->muxer->flags |= AVFMT_FLAG_BITEXACT;
+    // Opus starts before 0 by its encoder's delay, which WebM records as the
+    // track's own delay; shifting the whole file instead would start the
+    // pictures 6.5 ms late.
+    if (format == Format::Webm) file->muxer->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
     if (!openPictureCodec(file, format, fps, error) || !openSoundCodec(file, format, error)) {
         freeAll(file);
         return nullptr;
@@ -341,7 +346,7 @@ VideoFile* openVideoFile(const std::string& path, Format format, int width, int 
         freeAll(file);
         return nullptr;
     }
-    file->fileOpen = file->created = true;
+    file->fileOpen = true;
     status = avformat_write_header(file->muxer, nullptr);
     if (status < 0) {
         error = path + ": " + averror(status);
@@ -393,21 +398,13 @@ bool finishVideoFile(VideoFile* file, std::string& error)
         if (status < 0) error = file->path + ": " + averror(status);
         ok = status >= 0;
     }
-    if (!ok) {
-        discardVideoFile(file);
-        return false;
-    }
     freeAll(file);
-    return true;
+    return ok;
 }
 
 void discardVideoFile(VideoFile* file)
 {
-    if (file == nullptr) return;
-    const bool created = file->created;
-    const std::string path = file->path;
-    freeAll(file);
-    if (created) std::remove(path.c_str());
+    if (file != nullptr) freeAll(file);
 }
 
 }  // namespace video

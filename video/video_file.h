@@ -21,9 +21,15 @@ bool formatForPath(const std::string& path, Format& format);
 
 struct VideoFile;
 
-// Creates the file and gets the encoders ready for pictures of width by height
-// at fps pictures a second. Null, with the reason in error, when an encoder is
-// missing from this FFmpeg or the file cannot be created; nothing is left on disk then.
+// True when the container goes back to earlier bytes to finish the file (MP4
+// writes its index last and points to it from the start): not for a pipe.
+bool needsSeekableFile(Format format);
+
+// Opens the file (created or truncated) and gets the encoders ready for
+// pictures of width by height at fps pictures a second. Null, with the reason
+// in error, when an encoder is missing from this FFmpeg or the file cannot be
+// opened. The file is never removed here: what becomes of an unfinished one is
+// the caller's business.
 VideoFile* openVideoFile(const std::string& path, Format format, int width, int height, int fps,
                          std::string& error);
 
@@ -33,11 +39,11 @@ bool writePicture(VideoFile* file, const uint8_t* rgb, size_t rowStride, std::st
 // The next stereo frames of sound.
 bool writeSound(VideoFile* file, const int16_t* samples, size_t frames, std::string& error);
 
-// Drains the encoders, completes and closes the file, and frees it. On failure
-// the file is removed.
+// Drains the encoders, completes and closes the file, and frees it, also on
+// failure.
 bool finishVideoFile(VideoFile* file, std::string& error);
 
-// Closes and removes the unfinished file, and frees it. Accepts null.
+// Closes the unfinished file and frees it. Accepts null.
 void discardVideoFile(VideoFile* file);
 
 }  // namespace video

@@ -1,6 +1,7 @@
 // The console host for a Linux terminal: the five operations the demo calls,
 // and the way in and out of the terminal.
 #include <chrono>
+#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +42,35 @@ Clock::duration framePeriod = std::chrono::microseconds(1000000 / 60);
 Clock::time_point lastFrame;  // when the previous frame was written
 
 void closeAtExit() { closeConsole(); }
+
+// The locale name that LC_CTYPE takes from the environment, as setlocale reads it.
+std::string localeFromEnvironment()
+{
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value && *value) return value;
+    }
+    return "";
+}
+
+// The character set a locale name gives after its dot ("de_DE.ISO-8859-1@euro"
+// gives "ISO-8859-1"); empty when it gives none.
+std::string codesetInName(const std::string& name)
+{
+    const size_t dot = name.find('.');
+    if (dot == std::string::npos) return "";
+    const size_t modifier = name.find('@', dot);
+    return name.substr(dot + 1, modifier == std::string::npos ? std::string::npos : modifier - dot - 1);
+}
+
+// "UTF-8" as locale names spell it: utf8, UTF-8, utf_8.
+bool isUtf8Name(const std::string& codeset)
+{
+    std::string letters;
+    for (char c : codeset)
+        if (c != '-' && c != '_') letters += char(std::tolower(static_cast<unsigned char>(c)));
+    return letters == "utf8";
+}
 
 long long nanosecondsUntil(Clock::time_point when)
 {
@@ -140,6 +170,13 @@ void showCells(const ScreenBuffer& cells)
         host.repaint = false;
         break;
     case Written::STOPPED:
+        // Cut short for a suspend: the way out follows it, and the whole
+        // picture is drawn again on resume.
+        if (!(events.load() & STOP_EVENTS)) {
+            host.repaint = true;
+            break;
+        }
+        [[fallthrough]];
     case Written::TIMED_OUT:
         // The demo ends with this frame cut short (or not begun): no other
         // frame's bytes may follow it, only the way out.
@@ -172,13 +209,14 @@ bool requireTerminal()
         return false;
     }
     // The glyphs go out as UTF-8. A locale that names another character set
-    // says the terminal would show them wrong; C and POSIX name none.
+    // says the terminal would show them wrong; C and POSIX name none. One that
+    // is not installed is judged by the character set in its name.
     const std::string before = std::setlocale(LC_CTYPE, nullptr);
     const char* locale = std::setlocale(LC_CTYPE, "");
-    const std::string codeset = locale ? nl_langinfo(CODESET) : "";
-    const bool named = locale && std::strcmp(locale, "C") != 0 && std::strcmp(locale, "POSIX") != 0;
+    std::string codeset = locale ? nl_langinfo(CODESET) : codesetInName(localeFromEnvironment());
+    const bool named = locale ? std::strcmp(locale, "C") != 0 && std::strcmp(locale, "POSIX") != 0 : !codeset.empty();
     std::setlocale(LC_CTYPE, before.c_str());
-    if (named && codeset != "UTF-8") {
+    if (named && codeset != "UTF-8" && !isUtf8Name(codeset)) {
         std::fprintf(stderr,
                      "murl13: the locale's character set is %s, not UTF-8; use a UTF-8 locale "
                      "(LANG=C.UTF-8) or run murl13 --window\n",

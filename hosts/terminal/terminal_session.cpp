@@ -65,16 +65,31 @@ void restoreModes()
     if (sharedOutputFlags >= 0) fcntl(outputFd, F_SETFL, int(sharedOutputFlags));
 }
 
-// Best effort from a signal handler: one write, no waiting, no allocation.
+// The leave sequence on its way even when the terminal has stopped reading:
+// what it has not taken of our frames yet is dropped (TCOFLUSH), so the
+// sequence fits into the room that leaves and reaches the terminal, whole,
+// whenever it reads again. A sequence a dropped frame cut in half is cancelled
+// by the CAN it starts with. Only write and tcflush: also for signal handlers.
+// Returns true when all of it went out.
+bool writeLeaveSequence(const char* bytes, size_t size)
+{
+    const ssize_t first = write(outputFd, bytes, size);
+    if (first == ssize_t(size)) return true;
+    tcflush(outputFd, TCOFLUSH);
+    return write(outputFd, bytes, size) == ssize_t(size);
+}
+
+// Best effort from a signal handler: no waiting, no allocation.
 void crashHandler(int signal)
 {
     if (entered) {
         entered = 0;
         const int saved = errno;
-        ssize_t ignored = 0;
-        if (updateOpen) ignored = write(outputFd, LEAVE_UPDATE, sizeof LEAVE_UPDATE - 1);
-        ignored = write(outputFd, LEAVE_SEQUENCE, sizeof LEAVE_SEQUENCE - 1);
-        (void)ignored;
+        char bytes[sizeof LEAVE_UPDATE + sizeof LEAVE_SEQUENCE];
+        size_t size = 0;
+        if (updateOpen) std::memcpy(bytes, LEAVE_UPDATE, size = sizeof LEAVE_UPDATE - 1);
+        std::memcpy(bytes + size, LEAVE_SEQUENCE, sizeof LEAVE_SEQUENCE - 1);
+        writeLeaveSequence(bytes, size + sizeof LEAVE_SEQUENCE - 1);
         restoreModes();
         errno = saved;
     }
@@ -174,8 +189,9 @@ void leaveTerminal()
     if (updateOpen) std::memcpy(bytes, LEAVE_UPDATE, size = sizeof LEAVE_UPDATE - 1);
     std::memcpy(bytes + size, LEAVE_SEQUENCE, sizeof LEAVE_SEQUENCE - 1);
     updateOpen = 0;
+    size += sizeof LEAVE_SEQUENCE - 1;
     // Whatever became of the bytes, the modes come back.
-    writeQuietly(bytes, size + sizeof LEAVE_SEQUENCE - 1, LEAVE_TIMEOUT_MS);
+    if (outputFd >= 0 && !writeLeaveSequence(bytes, size)) writeQuietly(bytes, size, LEAVE_TIMEOUT_MS);
     restoreModes();
 }
 
@@ -185,7 +201,7 @@ Written writeAll(int fd, const char* data, size_t size, int timeoutMs, bool give
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (size > 0) {
-        if (giveUpOnStop && (events.load() & STOP_EVENTS)) return Written::STOPPED;
+        if (giveUpOnStop && (events.load() & (STOP_EVENTS | EVENT_SUSPEND))) return Written::STOPPED;
         const ssize_t written = write(fd, data, size);
         if (written > 0) {
             data += written;

@@ -18,9 +18,11 @@ void saveTerminal(int outputFd, int keyFd);
 void enterTerminal(bool firstTime);
 
 // Erases and leaves the alternate screen, shows the cursor, resets the colours
-// and autowrap, pops the title, within a fraction of a second even when the
-// terminal does not read, then restores the saved modes. Called on the way out
-// and before a suspend. Does nothing when the terminal is not entered.
+// and autowrap, pops the title, then restores the saved modes. A terminal that
+// does not read loses what it has not taken of the frames instead, so that the
+// whole sequence is queued for it at once and reaches it when it reads again.
+// Called on the way out and before a suspend. Does nothing when the terminal
+// is not entered.
 void leaveTerminal();
 
 // Saves the modes again: after a resume the shell's modes are the ones to
@@ -29,7 +31,7 @@ void resaveTerminal();
 
 // Writes all of `data` to the non-blocking `fd`, waiting while the terminal is
 // slow. Gives up after `timeoutMs` (-1: never) or, with `giveUpOnStop`, as soon
-// as an event that ends the demo is raised. FAILED when the terminal is gone
+// as an event that ends the demo or a suspend (Ctrl-Z) is raised. FAILED when the terminal is gone
 // (hang-up) or the write fails otherwise. `sent` (optional) counts the bytes
 // that went out.
 enum class Written { ALL, STOPPED, TIMED_OUT, FAILED };

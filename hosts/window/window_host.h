@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+struct SDL_Texture;
 struct SDL_Window;
 union SDL_Event;
 
@@ -24,6 +25,10 @@ bool openWindow(const WindowOptions& options);
 
 // The open window (null when closed), for reading back what it shows.
 SDL_Window* sdlWindow();
+
+// The texture each frame is rasterised into, 640 by 400 at any window size
+// (null when closed).
+SDL_Texture* pictureTexture();
 
 // Closes the window and the video subsystem. Safe to call more than once.
 void closeWindow();
@@ -46,7 +51,9 @@ extern std::atomic<unsigned> stopRequested;
 
 // What one event does: Escape, a quit or a window close end the demo (Escape,
 // Enter and Space only dismiss the error box while it is open); F11 and
-// Alt+Enter toggle full screen. Called for every event presentFrame pumps.
+// Alt+Enter toggle full screen; a window resized past what is worth drawing
+// (the displays together, or the picture at MAX_SCALE) is shrunk back to it.
+// Called for every event presentFrame pumps.
 void handleEvent(const SDL_Event& event);
 
 // The largest integer scale, 1 to MAX_SCALE, at which the 640 by 400 picture

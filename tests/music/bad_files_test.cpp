@@ -9,6 +9,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 using namespace testxm;
 
 namespace {
@@ -97,6 +99,17 @@ TEST(BadFiles, WhatIsNotAWholeXmGivesTheNullSong)
     std::copy_n("MED2XM by J.Pynnone", 19, song.begin() + 38);  // whose BPM 0 is a MED tempo
     put(song, 78, 2, 0);
     EXPECT_TRUE(scanSong(writeTempFile("med.oXM", song), 1).loaded);
+}
+
+// A song path that names a FIFO or a device is turned away at once, not
+// waited on for a writer or read for ever.
+TEST(BadFiles, AFifoOrDeviceGivesTheNullSongAtOnce)
+{
+    const std::string fifo = testing::TempDir() + "murl13_" + std::to_string(getpid()) + "_fifo.oXM";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    expectRejected(fifo, "a FIFO");
+    unlink(fifo.c_str());
+    expectRejected("/dev/zero", "a device");
 }
 
 TEST(BadFiles, AModuleAtTheFormatsLimitsPlays)

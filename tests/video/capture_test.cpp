@@ -1,13 +1,19 @@
 // murl13-tool capture, run as a program on tiny modules and read back through
 // FFmpeg: the kinds of file, the lossless pictures against the rasterised
 // cells, the sound against the decoder's own output, where the show ends, and
-// the failures that must leave no file behind.
+// the failures that must leave no file behind; and the rules for files that
+// exist already, devices, FIFOs, the song and signals.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -114,6 +120,7 @@ TEST(Capture, ExtensionPicksContainerAndCodecs)
         EXPECT_EQ(file.pictureCodec, kind.picture);
         EXPECT_EQ(file.soundCodec, kind.sound);
         EXPECT_EQ(file.pictures.size(), 6u) << kind.name;
+        EXPECT_EQ(file.pictureStart, 0.0) << kind.name << ": the pictures start after the sound";
         EXPECT_EQ(file.width, 640);
         EXPECT_EQ(file.height, 400);
         EXPECT_EQ(file.soundRate, kind.rate);
@@ -144,29 +151,135 @@ TEST(Capture, FailuresLeaveNoFileBehind)
         EXPECT_FALSE(exists(out)) << c.args;
         EXPECT_FALSE(exists(cells)) << c.args;
     }
+}
 
-    // Ctrl-C: the capture stops, removes its files and ends by the signal.
-    const pid_t child = fork();
-    if (child == 0) {
-        const int devNull = open("/dev/null", O_WRONLY);
-        dup2(devNull, STDOUT_FILENO);
-        dup2(devNull, STDERR_FILENO);
-        execl(toolPath().c_str(), "murl13-tool", "capture", out.c_str(), "--scale", "1", "--seconds", "3600", "--song",
-              song.c_str(), "--cells", cells.c_str(), nullptr);
-        _exit(127);
-    }
-    // Wait for frames to be written, then interrupt.
-    for (int i = 0; i < 600; ++i) {
-        struct stat info;
-        if (stat(cells.c_str(), &info) == 0 && info.st_size >= 10 * CELL_COUNT * 4) break;
-        usleep(50000);
-    }
-    kill(child, SIGINT);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
-    EXPECT_FALSE(exists(out));
-    EXPECT_FALSE(exists(cells));
+// --- The capture's files: what the user named is replaced only by a complete
+// capture, and nothing but the capture's own temporaries is ever removed.
+
+std::vector<std::string> namesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Starts `murl13-tool capture ARGS` with every signal at its default action and
+// its output thrown away; `fileLimit` bytes is its largest file (ulimit -f).
+pid_t startCapture(std::vector<std::string> args, rlim_t fileLimit = RLIM_INFINITY)
+{
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    for (int s = 1; s < NSIG; ++s) signal(s, SIG_DFL);
+    const rlimit noCore{0, 0}, files{fileLimit, fileLimit};
+    setrlimit(RLIMIT_CORE, &noCore), setrlimit(RLIMIT_FSIZE, &files);
+    const int devNull = open("/dev/null", O_RDWR);
+    dup2(devNull, STDOUT_FILENO), dup2(devNull, STDERR_FILENO);
+    std::vector<char*> argv{const_cast<char*>("murl13-tool"), const_cast<char*>("capture")};
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(toolPath().c_str(), argv.data());
+    _exit(127);
+}
+
+// Waits for the capture's end (killing it after a minute, far beyond any step);
+// with `whenWriting`, only until a temporary of it in `folder` holds bytes.
+int waitForCapture(pid_t pid, const std::string& whenWriting = "")
+{
+    int status = -1;
+    for (int i = 0; i < 6000 && waitpid(pid, &status, WNOHANG) == 0; ++i, usleep(10000))
+        for (const std::string& name : whenWriting.empty() ? std::vector<std::string>{} : namesIn(whenWriting)) {
+            std::error_code gone;
+            const auto size = std::filesystem::file_size(whenWriting + "/" + name, gone);
+            if (name[0] == '.' && !gone && size > 0) return 0;
+        }
+    if (status == -1) kill(pid, SIGKILL), waitpid(pid, &status, 0);
+    return status;
 }
 
 }  // namespace
+
+// An existing output and cells file (and a device node) stay as they were when
+// the capture fails or any signal that ends a process ends it (sent, or raised
+// by the file size limit), and no temporary is left; a complete capture
+// replaces them and keeps their permissions.
+TEST(CaptureFiles, AnExistingFileIsReplacedOnlyByACompleteCapture)
+{
+    char made[] = "/tmp/murl13-capture-XXXXXX";
+    const std::string folder = mkdtemp(made), out = folder + "/o.mkv", cells = folder + "/o.cells";
+    const std::string song = songOf("files.xm", 40), fifo = folder + "/fifo.xm", full = folder + "/full";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(out) << "video", std::ofstream(cells) << "cells";
+    chmod(out.c_str(), 0640);
+    // A full disk: a device node of our own, never the system's, which a
+    // capture that removes what it did not create would take with it.
+    const bool root = mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0;
+    const std::vector<std::string> before = namesIn(folder);
+    const auto expectKept = [&](const std::string& what) {
+        EXPECT_TRUE(bytesOf(out) == std::vector<uint8_t>({'v', 'i', 'd', 'e', 'o'})) << what;
+        EXPECT_TRUE(bytesOf(cells) == std::vector<uint8_t>({'c', 'e', 'l', 'l', 's'})) << what;
+        EXPECT_EQ(namesIn(folder), before) << what;
+    };
+    std::vector<std::pair<std::string, std::string>> failures = {{folder + "/missing.xm", cells}, {fifo, cells}};
+    if (root) failures.push_back({song, full});
+    for (const auto& [badSong, badCells] : failures) {
+        const int status = waitForCapture(startCapture({out, "--scale", "1", "--song", badSong, "--cells", badCells}));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << badSong << " " << badCells << ": " << status;
+        expectKept(badSong + " " + badCells);
+    }
+    const std::vector<std::string> longShow = {out, "--scale", "1", "--seconds", "3600", "--song", song, "--cells", cells};
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE, SIGXFSZ, SIGSEGV, SIGRTMIN + 1}) {
+        const pid_t pid = startCapture(longShow);
+        EXPECT_EQ(waitForCapture(pid, folder), 0) << strsignal(s) << ": no temporary written";
+        kill(pid, s);
+        const int status = waitForCapture(pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == s) << strsignal(s) << ": " << status;
+        expectKept(strsignal(s));
+    }
+    const int limited = waitForCapture(startCapture(longShow, 200000));
+    EXPECT_TRUE(WIFSIGNALED(limited) && WTERMSIG(limited) == SIGXFSZ) << "over the file size limit: " << limited;
+    expectKept("over the file size limit");
+
+    ASSERT_EQ(capture(out + " --scale 1 --fps 10 --seconds 0.3 --song " + song + " --cells " + cells).first, 0);
+    EXPECT_EQ(readBack(out).pictures.size(), 3u);
+    EXPECT_EQ(bytesOf(cells).size(), 3u * CELL_COUNT * 4);
+    EXPECT_EQ(std::filesystem::status(out).permissions(), std::filesystem::perms(0640));
+    EXPECT_EQ(namesIn(folder), before);
+    EXPECT_TRUE(!root || std::filesystem::is_character_file(full));
+    // Complete, but the summary line cannot be written: status 1, and why.
+    const auto unsaid = tool("capture", out + " --scale 1 --fps 10 --seconds 0.3 --song " + song, "2>&1 >&-");
+    EXPECT_TRUE(unsaid.first == 1 && unsaid.second.find("summary") != std::string::npos) << unsaid.second;
+    std::filesystem::remove_all(folder);
+}
+
+// An output or cells path that is the song (also through a link) or the other
+// file is refused with status 2 before anything is written; a FIFO for an
+// .mp4 (finished by seeking back) is refused and kept. Two captures to one
+// file: interrupting the second leaves the first one's file.
+TEST(CaptureFiles, RefusesToWriteOverTheSongOrOneFileTwice)
+{
+    char made[] = "/tmp/murl13-capture-XXXXXX";
+    const std::string folder = mkdtemp(made), song = folder + "/s.mkv", link = folder + "/l.mkv";
+    const std::string out = folder + "/o.mkv", fifo = folder + "/f.mp4";
+    std::filesystem::copy_file(songOf("refused.xm", 40), song);
+    const std::vector<uint8_t> module = bytesOf(song);
+    ASSERT_TRUE(symlink("s.mkv", link.c_str()) == 0 && mkfifo(fifo.c_str(), 0600) == 0);
+    for (const std::string& args : {song + " --song " + song, link + " --song " + song,
+                                    out + " --song " + link + " --cells " + song,
+                                    out + " --song " + song + " --cells " + folder + "/./o.mkv"}) {
+        EXPECT_EQ(capture(args + " --scale 1 --seconds 0.3").first, 2) << args;
+        EXPECT_TRUE(bytesOf(song) == module) << args;
+    }
+    EXPECT_EQ(capture(fifo + " --scale 1 --seconds 0.3 --song " + song).first, 1);
+    EXPECT_EQ(namesIn(folder), (std::vector<std::string>{"f.mp4", "l.mkv", "s.mkv"}));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+
+    ASSERT_EQ(capture(out + " --scale 1 --fps 10 --seconds 0.3 --song " + song).first, 0);
+    const std::vector<uint8_t> first = bytesOf(out);
+    const pid_t second = startCapture({out, "--scale", "1", "--seconds", "3600", "--song", song});
+    EXPECT_EQ(waitForCapture(second, folder), 0);
+    kill(second, SIGINT);
+    waitForCapture(second);
+    EXPECT_TRUE(bytesOf(out) == first) << "the second capture's interruption touched the first one's file";
+    std::filesystem::remove_all(folder);
+}

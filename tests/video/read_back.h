@@ -19,6 +19,7 @@ struct ReadBack {
     std::vector<std::vector<uint8_t>> pictures;  // RGB24 rows packed; empty for other formats
     size_t soundFrames = 0;
     std::vector<int16_t> sound;  // interleaved stereo, when decoded as such
+    double pictureStart = -1.0;  // the picture stream's start time in seconds, as the container says
 };
 
 inline void keepFrame(const AVFrame* frame, ReadBack& result)
@@ -57,6 +58,9 @@ inline ReadBack readBack(const std::string& path)
         avcodec_open2(decoders[i], codec, nullptr);
         (parameters->codec_type == AVMEDIA_TYPE_VIDEO ? result.pictureCodec : result.soundCodec) =
             avcodec_get_name(parameters->codec_id);
+        const AVStream* stream = demuxer->streams[i];
+        if (parameters->codec_type == AVMEDIA_TYPE_VIDEO && stream->start_time != AV_NOPTS_VALUE)
+            result.pictureStart = double(stream->start_time) * av_q2d(stream->time_base);
     }
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();

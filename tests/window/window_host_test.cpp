@@ -1,12 +1,15 @@
 // The window host on SDL's offscreen video driver with the software renderer:
 // what it presents, read back, against the rasteriser; the events that end the
-// demo; the in-window error box; the way out by a stop signal.
+// demo; a window resized huge; the in-window error box; the way out by a stop
+// signal, with the box up.
+#include <chrono>
 #include <cstdlib>
 #include <tuple>
 #include <vector>
 
 #include <SDL.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,21 +71,31 @@ void expectShows(const ScreenBuffer& cells, int scale, int left, int top)
     EXPECT_EQ(wrong, 0u) << "first wrong pixel at " << first % size_t(width) << "," << first / size_t(width);
 }
 
-TEST_F(WindowHost, PresentsTheRasterisersPixelsScaledAndCentred)
+TEST_F(WindowHost, PresentsTheRasterisersPixelsScaledAndCentredFromOneTextureOfThePicturesSize)
 {
     struct Case {
         int scale;                 // asked for
         int width, height;         // the window resized to this; 0: as opened
         int shownScale, left, top;
     };
-    for (const Case c : {Case{1, 0, 0, 1, 0, 0}, Case{2, 0, 0, 2, 0, 0}, Case{1, 700, 500, 1, 30, 50},
-                         Case{1, 1400, 900, 2, 60, 50}}) {
+    for (const Case c : {Case{1, 0, 0, 1, 0, 0}, Case{2, 0, 0, 2, 0, 0}, Case{3, 0, 0, 3, 0, 0},
+                         Case{1, 700, 500, 1, 30, 50}, Case{1, 1400, 900, 2, 60, 50}, Case{3, 1000, 900, 1, 180, 250}}) {
         SCOPED_TRACE(testing::Message() << "scale " << c.scale << ", window " << c.width << "x" << c.height);
         ASSERT_TRUE(window::openWindow({c.scale, false, 0}));
-        if (c.width > 0) SDL_SetWindowSize(window::sdlWindow(), c.width, c.height);
+        SDL_Texture* texture = window::pictureTexture();
         fillCells(screenBuffer);
         window::presentFrame();
+        if (c.width > 0) {
+            SDL_SetWindowSize(window::sdlWindow(), c.width, c.height);
+            window::presentFrame();
+        }
         expectShows(screenBuffer, c.shownScale, c.left, c.top);
+        // The picture's texture is made once, at the picture's size.
+        int width = 0, height = 0;
+        ASSERT_EQ(SDL_QueryTexture(window::pictureTexture(), nullptr, nullptr, &width, &height), 0);
+        EXPECT_EQ(window::pictureTexture(), texture);
+        EXPECT_EQ(width, PICTURE_WIDTH);
+        EXPECT_EQ(height, PICTURE_HEIGHT);
         window::closeWindow();
     }
 }
@@ -118,7 +131,27 @@ TEST_F(WindowHost, EventsEndTheDemoOrToggleFullScreenWithThePictureWholeAndCentr
     }
 }
 
-TEST_F(WindowHost, ErrorBoxWithoutANativeBoxIsDrawnInTheWindowAndEnterDismissesIt)
+TEST_F(WindowHost, WindowResizedHugeIsShrunkToThePictureAtTheLargestScale)
+{
+    ASSERT_TRUE(window::openWindow({1, false, 0}));
+    SDL_Window* shown = window::sdlWindow();
+    fillCells(screenBuffer);
+    // Resized by another program past the maximum size, as X servers allow; the
+    // offscreen desktop is smaller than the picture at the largest scale.
+    SDL_SetWindowMaximumSize(shown, 65535, 65535);
+    for (int size : {32767, 65535}) {
+        SDL_SetWindowSize(shown, size, size);
+        window::presentFrame();
+        int width = 0, height = 0;
+        SDL_GetWindowSize(shown, &width, &height);
+        EXPECT_EQ(width, PICTURE_WIDTH * raster::MAX_SCALE) << size;
+        EXPECT_EQ(height, PICTURE_HEIGHT * raster::MAX_SCALE) << size;
+    }
+    window::presentFrame();
+    expectShows(screenBuffer, raster::MAX_SCALE, 0, 0);
+}
+
+TEST_F(WindowHost, ErrorBoxIsDrawnInTheWindowAndEnterDismissesIt)
 {
     ASSERT_TRUE(window::openWindow({1, false, 0}));
     SDL_Event enter = keyDown(SDLK_RETURN);
@@ -137,21 +170,34 @@ TEST_F(WindowHost, ErrorBoxWithoutANativeBoxIsDrawnInTheWindowAndEnterDismissesI
     EXPECT_EQ(window::escapeHeld(), 1);
 }
 
-TEST_F(WindowHost, StopSignalEndsTheDemoCleanlyThenTheProcessByThatSignal)
+TEST_F(WindowHost, StopSignalWhileTheErrorBoxIsUpEndsTheDemoWithinASecondThenTheProcessByThatSignal)
 {
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);  // what the demo leaves behind comes to us
+    int boxUp[2];
+    ASSERT_EQ(pipe(boxUp), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        if (!window::openWindow({1, false, 0})) _exit(2);
-        kill(getpid(), SIGTERM);
-        if (window::escapeHeld() == 0) _exit(3);
+        alarm(5);  // a box that ignores the signal ends by SIGALRM
+        if (!window::openWindow({1, false, 0}) || write(boxUp[1], "b", 1) != 1) _exit(2);
+        window::showErrorBox("Failed loading Protracker-Module", "Error! Plonk suxx!");
         window::closeWindow();
         window::endByStopSignal();
         _exit(0);
     }
+    close(boxUp[1]);
+    char byte = 0;
+    ASSERT_EQ(read(boxUp[0], &byte, 1), 1);
+    close(boxUp[0]);
+    usleep(300'000);  // the box waits for an answer
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_EQ(kill(child, SIGTERM), 0);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1));
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "a process of the demo outlived it";
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
 TEST(WindowScale, DefaultIsTheLargestOf1To4ThatFitsTheDesktop)

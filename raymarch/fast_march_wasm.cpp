@@ -2,6 +2,9 @@
 // 128-bit register (lane_march.h on lane_ops_wasm.h). Built where the
 // WebAssembly build enables SIMD (-msimd128), which every browser the page
 // runs in has; the cells are the scalar marcher's, bit for bit.
+#if defined(__EMSCRIPTEN__) && !defined(__wasm_simd128__)
+#error "build the WebAssembly core with -msimd128: the ray marcher's vector lanes need it"
+#endif
 #if defined(__wasm_simd128__)
 
 #include "raymarch/lane_ops_wasm.h"

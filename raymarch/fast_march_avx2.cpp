@@ -5,7 +5,6 @@
 #if defined(__x86_64__) || defined(__i386__)
 
 #include "raymarch/lane_ops_avx2.h"
-#include "raymarch/lane_march.h"
 
 namespace {
 
@@ -19,19 +18,6 @@ struct Registers {
 
 }  // namespace
 
-void sinCosByLanes(const float* x, int count, float* sines, float* cosines, float* sinesAlone)
-{
-    sinCosOverLanes<Registers>(x, count, sines, cosines, sinesAlone);
-}
-
-void wobbleByLanes(const float* x, int count, double t, double beat, float* out)
-{
-    wobbleOverLanes<Registers>(x, count, t, beat, out);
-}
-
-int marchSpansLanes(const MarchFrame& frame, const SpanClaims& claims, int first)
-{
-    return marchSpansOverLanes<Registers>(frame, claims, first);
-}
+#include "raymarch/lane_march.h"
 
 #endif

@@ -4,8 +4,10 @@
 // samples are three more steps of its lane; starting a ray and the rest of
 // the shading stay with one ray at a time (fast_march.cpp). Written once for
 // every instruction set: fast_march_avx2.cpp and fast_march_wasm.cpp include
-// it after their register operations and choose how many registers each
-// scene marches with. The cells are the scalar marcher's, bit for bit.
+// it after their register operations and their choice of how many registers
+// each scene marches with (Registers), and it defines fast_march.h's lane
+// functions for that translation unit, the only one that includes it. The
+// cells are the scalar marcher's, bit for bit.
 #pragma once
 
 #include "raymarch/fast_march.h"
@@ -243,11 +245,12 @@ void storeLanes(FloatLanes<G> v, float* out, int first, int count)
     for (int i = 0; i < WIDTH * G && first + i < count; ++i) out[first + i] = float(a.v[i]);
 }
 
-// The bodies of fast_march.h's lane functions. Registers::of(effect) is how
-// many registers make a set for the scene of that effect (0: for the checks
-// of the guarded functions).
-template <class Registers>
-void sinCosOverLanes(const float* x, int count, float* sines, float* cosines, float* sinesAlone)
+}  // namespace
+
+// fast_march.h's lane functions. Registers::of(effect), declared by the
+// including file, is how many registers make a set for the scene of that
+// effect (0: for the checks of the guarded functions).
+void sinCosByLanes(const float* x, int count, float* sines, float* cosines, float* sinesAlone)
 {
     constexpr int G = Registers::of(0);
     overLanes<G>(x, count, [&](int first, FloatLanes<G> v) {
@@ -258,8 +261,7 @@ void sinCosOverLanes(const float* x, int count, float* sines, float* cosines, fl
     });
 }
 
-template <class Registers>
-void wobbleOverLanes(const float* x, int count, double t, double beat, float* out)
+void wobbleByLanes(const float* x, int count, double t, double beat, float* out)
 {
     constexpr int G = Registers::of(0);
     overLanes<G>(x, count, [&](int first, FloatLanes<G> v) {
@@ -268,8 +270,7 @@ void wobbleOverLanes(const float* x, int count, double t, double beat, float* ou
     });
 }
 
-template <class Registers>
-int marchSpansOverLanes(const MarchFrame& frame, const SpanClaims& claims, int first)
+int marchSpansLanes(const MarchFrame& frame, const SpanClaims& claims, int first)
 {
     const Span span = claims.at(first);
     CellQueue cells{claims, span, span.first, 1, false};
@@ -285,5 +286,3 @@ int marchSpansOverLanes(const MarchFrame& frame, const SpanClaims& claims, int f
     }
     return cells.spansDrawn;
 }
-
-}  // namespace

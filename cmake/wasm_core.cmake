@@ -2,8 +2,7 @@
 # ray marcher's vector lanes, and the program that checks its cells and times
 # them under node. The same rounding rules as the native build: no contraction,
 # no straight-line vectoriser.
-add_compile_options(-ffp-contract=off -fno-slp-vectorize -msimd128 -Wall -Wextra
-                    "SHELL:-include ${CMAKE_SOURCE_DIR}/hosts/web/bit_cast_shim.h")
+add_compile_options(-fno-slp-vectorize -msimd128 "SHELL:-include ${CMAKE_SOURCE_DIR}/hosts/web/bit_cast_shim.h")
 
 file(GLOB CORE_SOURCES CONFIGURE_DEPENDS
   state/*.cpp art/*.cpp effects2d/*.cpp raymarch/*.cpp raster/*.cpp runtime/*.cpp)

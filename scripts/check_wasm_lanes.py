@@ -21,7 +21,6 @@ Exits 77 (skipped) when emcc or node is missing, 1 when a cell differs.
 """
 
 import argparse
-import math
 import os
 import shutil
 import subprocess
@@ -83,23 +82,6 @@ def differing_frames(expected, actual):
     return differ, len(expected) == len(actual) and len(expected) == count * FRAME_BYTES and count > 0
 
 
-def summary(times_file):
-    by_effect, every = {}, []
-    for line in open(times_file):
-        effect, _, cpu = line.split()
-        by_effect.setdefault(int(effect), []).append(float(cpu))
-        every.append(float(cpu))
-
-    def line(values):
-        ordered = sorted(values)
-        rank = lambda q: ordered[max(1, math.ceil(q * len(ordered))) - 1]
-        return "median %.2f ms, p95 %.2f ms, max %.2f ms" % (rank(0.5), rank(0.95), rank(1.0))
-
-    for effect in sorted(by_effect):
-        print("    effect %d: %3d frames, %s" % (effect, len(by_effect[effect]), line(by_effect[effect])))
-    print("    overall: %s" % line(every))
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--tool", required=True, help="the native murl13-tool")
@@ -136,12 +118,12 @@ def main():
                                                else "DIFFER in states %s" % [states[i] for i in differ]))
             faults += bool(differ) or not whole
 
-            run(node + ["bench", lanes, path("bench.bin"), path("times.txt"), "10", "2"])
+            times = run(node + ["bench", lanes, path("bench.bin"), "2"], stdout=subprocess.PIPE, text=True).stdout
             differ, whole = differing_frames(native_bench, open(path("bench.bin"), "rb").read())
             print("%s lanes, benchmark schedule: %s" % (lanes, "same cells as native" if whole and not differ
                                                          else "%d frames DIFFER, first %s" % (len(differ), differ[:1])))
+            print(times, end="")
             faults += bool(differ) or not whole
-            summary(path("times.txt"))
     return 1 if faults else 0
 
 

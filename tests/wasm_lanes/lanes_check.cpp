@@ -2,11 +2,10 @@
 // frames with the demo's cell loop on one thread, with the vector lanes or
 // the scalar ones, and writes their cells in the workbench's raw format.
 //
-//   node murl13-lanes-check.js bench scalar|vector FRAMES TIMES [N [PASSES]]
-//     the benchmark's schedule (N frames per order, default 10), PASSES
-//     times over (default 1), the last pass written; TIMES gets
-//     one line per frame: the effect and the milliseconds of its cell loop
-//     and logos, on the wall clock and of node's processor time.
+//   node murl13-lanes-check.js bench scalar|vector FRAMES [PASSES]
+//     the benchmark's schedule, PASSES times over (default 1), the last
+//     pass written; prints node's processor time for the cell loop and the
+//     logos of each frame, by effect and for all.
 //   node murl13-lanes-check.js guards vector
 //     the lanes' sine, cosine and wobble against this build's library (musl,
 //     whose sine and cosine differ from glibc's in the last bit of a few
@@ -20,14 +19,15 @@
 #include <emscripten.h>
 
 #include <bit>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <sstream>
 #include <string>
+#include <map>
 #include <random>
 #include <vector>
 
@@ -46,11 +46,6 @@ uint16_t escapeHeld() { return 0; }
 
 namespace {
 
-double nowMs()
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 // The processor time of node's process in milliseconds: steadier than the
 // wall clock while other programs share the machine (node's own compiler and
 // collector threads count too, but they are idle once the code is hot).
@@ -59,27 +54,35 @@ EM_JS(double, processCpuMs, (), {
     return (use.user + use.system) / 1000;
 });
 
-// The schedule `passes` times over; the frames and times of the last pass
-// are written (the passes before let the engine compile the code it runs
-// most to its optimised tier).
-int bench(std::FILE* frames, std::FILE* times, int framesPerOrder, int passes)
+// The schedule `passes` times over (the passes before the last let the
+// engine compile the code it runs most to its optimised tier); writes the
+// last pass's frames and prints its processor time per frame by effect.
+int bench(std::FILE* frames, int passes)
 {
+    std::map<int, std::vector<double>> times;
     for (int pass = 1; pass <= passes; ++pass) {
         startSchedule();
+        times.clear();
         for (int order = 0; order < BENCH_ORDER_COUNT; ++order) {
-            for (int i = 0; i < framesPerOrder; ++i) {
-                setScheduledState(order, i, framesPerOrder);
-                const double start = nowMs(), startCpu = processCpuMs();
+            for (int i = 0; i < BENCH_FRAMES_PER_ORDER; ++i) {
+                setScheduledState(order, i, BENCH_FRAMES_PER_ORDER);
+                const double start = processCpuMs();
                 applyTimeline();
                 updateViewDistance();
                 renderCellsFast(1);
                 stampOverlays();
-                const double ms = nowMs() - start, cpuMs = processCpuMs() - startCpu;
-                if (pass < passes) continue;
-                std::fprintf(times, "%d %.4f %.4f\n", demo.effectId, ms, cpuMs);
-                if (!writeRawCells(frames)) return 1;
+                const double ms = processCpuMs() - start;
+                times[demo.effectId].push_back(ms);
+                times[-1].push_back(ms);
+                if (pass == passes && !writeRawCells(frames)) return 1;
             }
         }
+    }
+    for (const auto& [effect, ms] : times) {
+        const FrameTimes t = summariseTimes(ms);
+        const std::string name = effect < 0 ? "overall" : "effect " + std::to_string(effect);
+        std::printf("    %s: %3zu frames, median %.2f ms, p95 %.2f ms, max %.2f ms\n", name.c_str(), t.frames, t.median,
+                    t.p95, t.max);
     }
     return 0;
 }
@@ -175,7 +178,7 @@ int states(std::FILE* in, std::FILE* frames)
 int main(int argc, char** argv)
 {
     if (argc < 3 || (std::strcmp(argv[2], "scalar") != 0 && std::strcmp(argv[2], "vector") != 0)) {
-        std::fputs("usage: murl13-lanes-check bench|states|guards scalar|vector [IN_OR_FRAMES OUT [N [PASSES]]]\n",
+        std::fputs("usage: murl13-lanes-check guards vector | bench LANES FRAMES [PASSES] | states LANES STATES FRAMES\n",
                    stderr);
         return 2;
     }
@@ -187,15 +190,14 @@ int main(int argc, char** argv)
     int status = 2;
     if (std::strcmp(argv[1], "guards") == 0 && vector) {
         status = guards();
-    } else if (argc < 5) {
+    } else if (argc < 4) {
         std::fputs("murl13-lanes-check: missing files\n", stderr);
     } else if (std::strcmp(argv[1], "bench") == 0) {
         std::FILE* frames = std::fopen(argv[3], "wb");
-        std::FILE* times = std::fopen(argv[4], "w");
-        if (!frames || !times) return 1;
-        status = bench(frames, times, argc > 5 ? std::atoi(argv[5]) : BENCH_FRAMES_PER_ORDER, argc > 6 ? std::atoi(argv[6]) : 1);
-        if (std::fclose(frames) != 0 || std::fclose(times) != 0) status = 1;
-    } else if (std::strcmp(argv[1], "states") == 0) {
+        if (!frames) return 1;
+        status = bench(frames, argc > 4 ? std::max(1, std::atoi(argv[4])) : 1);
+        if (std::fclose(frames) != 0) status = 1;
+    } else if (argc > 4 && std::strcmp(argv[1], "states") == 0) {
         std::FILE* in = std::fopen(argv[3], "r");
         std::FILE* frames = std::fopen(argv[4], "wb");
         if (!in || !frames) return 1;

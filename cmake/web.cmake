@@ -3,23 +3,11 @@
 # sound, so no Emscripten port is needed; libxmp comes compiled from Debian's
 # source by the script (MURL13_XMP_WASM: a folder with libxmp.a and include/).
 
-set(MURL13_XMP_WASM "" CACHE PATH "libxmp compiled for WebAssembly: libxmp.a and include/")
 if(NOT EXISTS "${MURL13_XMP_WASM}/libxmp.a")
   message(FATAL_ERROR "MURL13_XMP_WASM must name a folder with libxmp.a (scripts/build-web.sh makes it)")
 endif()
 
-# The same arithmetic as the native build: no contraction, no straight-line
-# vectoriser; -O2 (-Oz runs two to three times slower). WebAssembly SIMD (in
-# every current browser and node) for the ray marcher's vector lanes.
-set(CMAKE_CXX_FLAGS_RELEASE "-O2")
-add_compile_options(-fno-slp-vectorize -msimd128 "SHELL:-include ${CMAKE_SOURCE_DIR}/hosts/web/bit_cast_shim.h")
-
-file(GLOB WEB_CORE_SOURCES CONFIGURE_DEPENDS
-  state/*.cpp art/*.cpp effects2d/*.cpp raymarch/*.cpp raster/*.cpp runtime/*.cpp)
-list(FILTER WEB_CORE_SOURCES EXCLUDE REGEX "_avx2\\.cpp$")
-add_library(murl13_core STATIC ${WEB_CORE_SOURCES})
-target_include_directories(murl13_core PUBLIC ${CMAKE_SOURCE_DIR})
-
+# The core comes from cmake/wasm_core.cmake, built the same way.
 add_library(murl13_xmp STATIC IMPORTED)
 set_target_properties(murl13_xmp PROPERTIES
   IMPORTED_LOCATION ${MURL13_XMP_WASM}/libxmp.a

@@ -3,9 +3,15 @@
 // notice about the mix: where the energy sits, whether the pad pumps at chord
 // changes, how busy each instrument is, whether the lead stands out in the
 // choruses, whether the song has an arc, how the ending rings out, the
-// loudness (ITU-R BS.1770 with gating), full-scale samples and clicks.
+// loudness (ITU-R BS.1770 with gating), full-scale samples and clicks; and
+// its tonal balance against music people make: third-octave bands and the
+// spectral centroid beside the reference modules' percentiles, with each
+// channel's part in every band.
 // Built on request (`cmake --build build --target murl13-songmeasure`) and
-// run by hand: murl13-songmeasure build/GLIMVEX.oXM
+// run by hand: murl13-songmeasure build/GLIMVEX.oXM; with --balance it
+// prints only the balance and the clicks.
+#include "song/clicks.h"
+#include "song/reference_mix.h"
 #include "song/spectrum.h"
 
 #include <xmp.h>
@@ -212,29 +218,6 @@ double integratedLoudness(const Render& r)
     return -0.691 + db(gatedMean(relative));
 }
 
-// ---- Clicks: a jump in the second difference far above its surroundings ----
-
-std::vector<double> clicks(const std::vector<float>& x)
-{
-    const size_t half = RATE / 100;  // 10 ms either side
-    std::vector<double> d(x.size(), 0.0), sum(x.size() + 1, 0.0);
-    for (size_t i = 2; i < x.size(); ++i) d[i] = double(x[i]) - 2.0 * x[i - 1] + x[i - 2];
-    // The sound stops after the last sample: that edge counts too.
-    if (x.size() >= 2) d.back() = std::max(std::fabs(d.back()), std::fabs(double(x.back())));
-    for (size_t i = 0; i < d.size(); ++i) sum[i + 1] = sum[i] + d[i] * d[i];
-    std::vector<double> found;
-    for (size_t i = 0; i < d.size(); ++i) {
-        if (std::fabs(d[i]) < 0.03) continue;
-        size_t a = i > half ? i - half : 0, b = std::min(d.size(), i + half);
-        double others = (sum[b] - sum[a] - d[i] * d[i]) / double(b - a - 1);
-        if (d[i] * d[i] > 100 * others) {
-            found.push_back(double(i) / RATE);
-            i += half;
-        }
-    }
-    return found;
-}
-
 // ---- The pad at chord changes ----------------------------------------------
 
 struct Dips {
@@ -289,17 +272,66 @@ double bandEnergy(const std::vector<float>& x, size_t from, size_t to, double lo
     return spectrum::bandEnergies(part, RATE, {lo, hi})[1];
 }
 
+// ---- Tonal balance against the reference modules -----------------------------
+
+// The mix's third-octave bands beside the references' 10th, 50th and 90th
+// percentiles, and under "by channel" each channel's own energy in the band
+// against the whole mix's energy (dB; the channels alone, so the parts that
+// carry a band too high stand out).
+void printBalance(const std::vector<char>& file, const Render& mix, const Score& s, const std::vector<std::string>& roles)
+{
+    spectrum::Balance all = spectrum::balance(mix.mono, RATE);
+    std::vector<spectrum::Balance> parts;
+    for (int ch = 0; ch < s.channels; ++ch) parts.push_back(spectrum::balance(render(file, channelsExcept(s.channels, {ch})).mono, RATE));
+    std::printf("third-octave bands, dB of the energy above %g Hz: band, ours, references p10 median p90, outside by; by channel:\n",
+                spectrum::FLOOR_HZ);
+    std::printf("%6s %6s %6s %6s %6s %5s ", "Hz", "ours", "p10", "med", "p90", "out");
+    for (int ch = 0; ch < s.channels; ++ch) std::printf(" %6.6s", roles[size_t(ch)].c_str());
+    std::printf("\n");
+    int outside = 0;
+    double worst = 0;
+    for (int b = 0; b < spectrum::THIRD_OCTAVES; ++b) {
+        const reference::Range& r = reference::BAND_DB[b];
+        double off = reference::outside(b, all.bandDb[size_t(b)]);
+        outside += off > 0;
+        worst = std::max(worst, off);
+        char by[16] = "";
+        if (off > 0) std::snprintf(by, sizeof by, "%.1f", off);
+        std::printf("%6d %6.1f %6.1f %6.1f %6.1f %5s ", spectrum::THIRD_OCTAVE_HZ[b], all.bandDb[size_t(b)], r.p10, r.median, r.p90, by);
+        for (const spectrum::Balance& p : parts)
+            std::printf(" %6.1f", p.energy > 0 ? p.bandDb[size_t(b)] + db(p.energy / all.energy) : -99.0);
+        std::printf("\n");
+    }
+    std::printf("bands outside the references' 10th-90th percentiles: %d of %d, worst by %.1f dB\n", outside,
+                spectrum::THIRD_OCTAVES, worst);
+    std::printf("spectral centroid %.0f Hz (references: p10 %.0f, median %.0f, p90 %.0f); by channel:", all.centroidHz,
+                reference::CENTROID_HZ.p10, reference::CENTROID_HZ.median, reference::CENTROID_HZ.p90);
+    for (int ch = 0; ch < s.channels; ++ch) std::printf(" %s %.0f", roles[size_t(ch)].c_str(), parts[size_t(ch)].centroidHz);
+    std::printf("\n");
+}
+
+void printClicks(const Render& mix)
+{
+    std::vector<double> left = clicks::find(mix.left, RATE), right = clicks::find(mix.right, RATE);
+    std::printf("clicks: %zu left, %zu right", left.size(), right.size());
+    for (size_t i = 0; i < left.size() && i < 5; ++i) std::printf(" %.3f s", left[i]);
+    for (size_t i = 0; i < right.size() && i < 5; ++i) std::printf(" %.3f s (right)", right[i]);
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s SONG.xm\n", argv[0]);
+    bool balanceOnly = argc == 3 && std::strcmp(argv[1], "--balance") == 0;
+    if (argc != 2 && !balanceOnly) {
+        std::fprintf(stderr, "usage: %s [--balance] SONG.xm\n", argv[0]);
         return 2;
     }
-    FILE* f = std::fopen(argv[1], "rb");
+    const char* path = argv[argc - 1];
+    FILE* f = std::fopen(path, "rb");
     if (!f) {
-        std::perror(argv[1]);
+        std::perror(path);
         return 1;
     }
     std::vector<char> file;
@@ -315,6 +347,11 @@ int main(int argc, char** argv)
     }
     auto orderTime = [&](int o) { return double(mix.orderStart[size_t(o)]) / RATE; };
     std::printf("length %.2f s, order %d at %.2f s\n", double(mix.left.size()) / RATE, FINAL_ORDER, orderTime(FINAL_ORDER));
+    printBalance(file, mix, score, roles);
+    if (balanceOnly) {
+        printClicks(mix);
+        return 0;
+    }
 
     // Energy by band.
     std::vector<double> edges = {60, 125, 250, 500, 2000, 6000};
@@ -418,9 +455,6 @@ int main(int argc, char** argv)
             if (std::fabs(v) >= 32767.0f / 32768.0f) ++fullScale;
         }
     std::printf("peak %.1f dBFS, %ld full-scale samples\n", 20 * std::log10(peak + 1e-30), fullScale);
-    std::vector<double> left = clicks(mix.left), right = clicks(mix.right);
-    std::printf("clicks: %zu left, %zu right", left.size(), right.size());
-    for (size_t i = 0; i < left.size() && i < 5; ++i) std::printf(" %.3f s", left[i]);
-    std::printf("\n");
+    printClicks(mix);
     return 0;
 }

@@ -154,72 +154,72 @@ constexpr int UP = 2;  // the last chorus is a tone higher
 const OrderPlan ORDER_PLAN[FINAL_ORDER] = {
     //  chords          tr  lvl drums     ending  bass       lead       second     arp        pad    accents stabs
     // Intro under the plasma; the first logo lands with the hit of order 1.
-    {"Am F C G",      0,  85,  "",       "",     "",        "",        "",        "fadein",  true,  "",     ""},         // 0
-    {"Am F C E",      0,  85,  "intro",  "roll", "whole",   "",        "",        "eighths", true,  "CHR",  ""},         // 1
+    {"Am F C G",      0,  115,  "",       "",     "",        "",        "",        "fadein",  true,  "",     ""},         // 0
+    {"Am F C E",      0,  115,  "intro",  "roll", "whole",   "",        "",        "eighths", true,  "CHR",  ""},         // 1
     // The rise under the texture warp and logos.
-    {"Am F C G",      0,  90,  "four",   "",     "offbeat", "",        "",        "cascade", true,  "C",    ""},         // 2
-    {"Am F C E",      0,  90,  "four",   "roll", "offbeat", "",        "",        "cascade", true,  "R",    ""},         // 3
+    {"Am F C G",      0,  120,  "four",   "",     "offbeat", "",        "",        "cascade", true,  "C",    ""},         // 2
+    {"Am F C E",      0,  120,  "four",   "roll", "offbeat", "",        "",        "cascade", true,  "R",    ""},         // 3
     // Verse: the arpeggio steps back for the theme.
-    {"Am F C G",      0,  95,  "drive",  "",     "offbeat", "themeA1", "echo",    "sparse",  false, "CH",   ""},         // 4
-    {"Am F C E",      0,  95,  "drive",  "fill", "offbeat", "themeA2", "echo",    "sparse",  false, "",     ""},         // 5
-    {"Dm Am F E",     0,  95,  "drive",  "fill", "rolling", "themeB",  "echo",    "eighths", true,  "C",    ""},         // 6
+    {"Am F C G",      0,  125,  "drive",  "",     "offbeat", "themeA1", "echo",    "sparse",  false, "CH",   ""},         // 4
+    {"Am F C E",      0,  125,  "drive",  "fill", "offbeat", "themeA2", "echo",    "sparse",  false, "",     ""},         // 5
+    {"Dm Am F E",     0,  125,  "drive",  "fill", "rolling", "themeB",  "echo",    "eighths", true,  "C",    ""},         // 6
     // Second theme.
-    {"F G Em Am",     0,  95,  "syncop", "",     "sync",    "themeC1", "echo",    "",        false, "C",    ""},         // 7
-    {"F G Em Am",     0,  95,  "syncop", "",     "sync",    "themeC2", "echo",    "eighths", false, "",     ""},         // 8
-    {"F G Em Am",     0,  95,  "syncop", "fill", "sync",    "themeC1", "harmony", "eighths", true,  "",     ""},         // 9
+    {"F G Em Am",     0,  125,  "syncop", "",     "sync",    "themeC1", "echo",    "",        false, "C",    ""},         // 7
+    {"F G Em Am",     0,  125,  "syncop", "",     "sync",    "themeC2", "echo",    "eighths", false, "",     ""},         // 8
+    {"F G Em Am",     0,  125,  "syncop", "fill", "sync",    "themeC1", "harmony", "eighths", true,  "",     ""},         // 9
     // Break before the chorus.
-    {"Am F-G Am E",   0,  95,  "break",  "roll", "offbeat", "",        "",        "cascade", true,  "CR",   "push"},     // 10
+    {"Am F-G Am E",   0,  125,  "break",  "roll", "offbeat", "",        "",        "cascade", true,  "CR",   "push"},     // 10
     // Chorus, twice through, the second time in thirds.
-    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "CH",   "offbeat"},  // 11
-    {"F G C E",       0,  90,  "drive",  "",     "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 12
-    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "C",    "offbeat"},  // 13
-    {"F G C E",       0,  90,  "drive",  "fill", "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 14
-    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 15
-    {"F G C E",       0,  90,  "drive",  "",     "rolling", "hook2",   "harmony", "eighths", true,  "",     "offbeat"},  // 16
-    {"F G Em Am",     0,  90,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 17
-    {"F G C E",       0,  90,  "drive",  "roll", "rolling", "hook2",   "harmony", "eighths", true,  "R",    "offbeat"},  // 18
+    {"F G Em Am",     0,  120,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "CH",   "offbeat"},  // 11
+    {"F G C E",       0,  120,  "drive",  "",     "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 12
+    {"F G Em Am",     0,  120,  "drive",  "",     "rolling", "hook1",   "echo",    "eighths", true,  "C",    "offbeat"},  // 13
+    {"F G C E",       0,  120,  "drive",  "fill", "rolling", "hook2",   "echo",    "eighths", true,  "",     "offbeat"},  // 14
+    {"F G Em Am",     0,  120,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 15
+    {"F G C E",       0,  120,  "drive",  "",     "rolling", "hook2",   "harmony", "eighths", true,  "",     "offbeat"},  // 16
+    {"F G Em Am",     0,  120,  "drive",  "",     "rolling", "hook1",   "harmony", "eighths", true,  "C",    "offbeat"},  // 17
+    {"F G C E",       0,  120,  "drive",  "roll", "rolling", "hook2",   "harmony", "eighths", true,  "R",    "offbeat"},  // 18
     // Breakdown in half time, its chords held two bars, then the build.
-    {"Am Am F F",     0,  80,  "half",   "",     "half",    "",        "",        "",        true,  "C",    ""},         // 19
-    {"Am F C G",      0,  80,  "half",   "",     "half",    "slowA",   "echo",    "sparse",  true,  "",     ""},         // 20
-    {"Am F C G",      0,  85,  "half",   "",     "half",    "slowB",   "echo",    "eighths", true,  "",     ""},         // 21
-    {"F-G Am F-G E",  0,  90,  "half",   "",     "half",    "",        "",        "rise",    true,  "",     ""},         // 22
-    {"F G E E",       0,  95,  "four",   "roll", "offbeat", "",        "",        "rise",    true,  "W",    ""},         // 23
+    {"Am Am F F",     0,  110,  "half",   "",     "half",    "",        "",        "",        true,  "C",    ""},         // 19
+    {"Am F C G",      0,  110,  "half",   "",     "half",    "slowA",   "echo",    "sparse",  true,  "",     ""},         // 20
+    {"Am F C G",      0,  115,  "half",   "",     "half",    "slowB",   "echo",    "eighths", true,  "",     ""},         // 21
+    {"F-G Am F-G E",  0,  120,  "half",   "",     "half",    "",        "",        "rise",    true,  "",     ""},         // 22
+    {"F G E E",       0,  125,  "four",   "roll", "offbeat", "",        "",        "rise",    true,  "W",    ""},         // 23
     // Drum break under the texture warp.
-    {"Am Am Am E",    0,  100, "break",  "fill", "offbeat", "",        "",        "",        false, "CH",   "push"},     // 24
+    {"Am Am Am E",    0,  130, "break",  "fill", "offbeat", "",        "",        "",        false, "CH",   "push"},     // 24
     // Verse and second theme again.
-    {"Am F C G",      0,  95,  "drive",  "",     "offbeat", "themeA1", "echo",    "sparse",  false, "C",    ""},         // 25
-    {"Am F C E",      0,  95,  "drive",  "fill", "offbeat", "themeA2", "echo",    "eighths", false, "",     ""},         // 26
-    {"F G Em Am",     0,  95,  "syncop", "",     "sync",    "themeC1", "harmony", "eighths", true,  "C",    ""},         // 27
-    {"F G Em Am",     0,  95,  "syncop", "fill", "sync",    "themeC2", "harmony", "eighths", true,  "",     ""},         // 28
+    {"Am F C G",      0,  125,  "drive",  "",     "offbeat", "themeA1", "echo",    "sparse",  false, "C",    ""},         // 25
+    {"Am F C E",      0,  125,  "drive",  "fill", "offbeat", "themeA2", "echo",    "eighths", false, "",     ""},         // 26
+    {"F G Em Am",     0,  125,  "syncop", "",     "sync",    "themeC1", "harmony", "eighths", true,  "C",    ""},         // 27
+    {"F G Em Am",     0,  125,  "syncop", "fill", "sync",    "themeC2", "harmony", "eighths", true,  "",     ""},         // 28
     // The climb.
-    {"F G Em Am",     0,  110, "drive",  "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 29
-    {"F G A F#",      0,  110, "four",   "roll", "rolling", "climb",   "echo",    "rise",    true,  "W",    ""},         // 30
+    {"F G Em Am",     0,  150, "drive",  "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 29
+    {"F G A F#",      0,  150, "four",   "roll", "rolling", "climb",   "echo",    "rise",    true,  "W",    ""},         // 30
     // Last chorus, a tone up, full and loud, ending on the final hit.
-    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "CH",   "offbeat"},  // 31
-    {"F G C E",       UP, 125, "final", "",     "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 32
-    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 33
-    {"F G C E",       UP, 125, "final", "fill", "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 34
-    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "CH",   "offbeat"},  // 35
-    {"F G C E",       UP, 125, "final", "",     "rolling", "hook2",   "harmony", "broken",  true,  "",     "offbeat"},  // 36
-    {"F G Em Am",     UP, 125, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "C",    "offbeat"},  // 37
-    {"F G E Am",      UP, 125, "final", "end",  "rolling", "hookEnd", "harmony", "broken",  true,  "",     "offbeat"},  // 38
+    {"F G Em Am",     UP, 165, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "CH",   "offbeat"},  // 31
+    {"F G C E",       UP, 165, "final", "",     "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 32
+    {"F G Em Am",     UP, 165, "final", "",     "rolling", "hook1",   "echo",    "cascade", true,  "C",    "offbeat"},  // 33
+    {"F G C E",       UP, 165, "final", "fill", "rolling", "hook2",   "echo",    "cascade", true,  "",     "offbeat"},  // 34
+    {"F G Em Am",     UP, 165, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "CH",   "offbeat"},  // 35
+    {"F G C E",       UP, 165, "final", "",     "rolling", "hook2",   "harmony", "broken",  true,  "",     "offbeat"},  // 36
+    {"F G Em Am",     UP, 165, "final", "",     "rolling", "hook1",   "harmony", "broken",  true,  "C",    "offbeat"},  // 37
+    {"F G E Am",      UP, 165, "final", "end",  "rolling", "hookEnd", "harmony", "broken",  true,  "",     "offbeat"},  // 38
 };
 // Order 39 is the ring-out that the demo cuts: a soft cymbal and silence.
 
 // ---- Levels (volume column, 0..64) ----------------------------------------
 // Written for full strength; each order's level scales them.
 
-constexpr int VOL_KICK = 48, VOL_KICK_GHOST = 28, VOL_KICK_INTRO = 36;
+constexpr int VOL_KICK = 56, VOL_KICK_GHOST = 32, VOL_KICK_INTRO = 42;
 constexpr int VOL_SNARE = 64, VOL_SNARE_GHOST = 22;
 constexpr int VOL_ROLL_START = 12, VOL_ROLL_END = 60;
-constexpr int VOL_HAT_SOFT = 34, VOL_HAT = 48, VOL_HAT_ACCENT = 62, VOL_OPEN_HAT = 42;
-constexpr int VOL_BASS = 30;
+constexpr int VOL_HAT_SOFT = 24, VOL_HAT = 34, VOL_HAT_ACCENT = 44, VOL_OPEN_HAT = 30;
+constexpr int VOL_BASS = 35;
 // The lead leans on the first beat of a bar and gives less to notes off the beat.
-constexpr int VOL_LEAD_DOWNBEAT = 64, VOL_LEAD_BEAT = 58, VOL_LEAD_OFFBEAT = 52;
-constexpr int VOL_ECHO = 8, VOL_HARMONY = 13;
+constexpr int VOL_LEAD_DOWNBEAT = 32, VOL_LEAD_BEAT = 28, VOL_LEAD_OFFBEAT = 25;
+constexpr int VOL_ECHO = 5, VOL_HARMONY = 8;
 // Pad and arpeggio step back while a melody sings and come forward without one.
 struct Backing { int arp, arpAccent, pad; };
-constexpr Backing UNDER_MELODY = {5, 7, 8}, ALONE = {9, 12, 10};
+constexpr Backing UNDER_MELODY = {4, 6, 9}, ALONE = {9, 12, 12};
 constexpr int VOL_ARP_FADE_START = 2;
 constexpr int VOL_CRASH = 44, VOL_STAB = 20, VOL_HIT = 48;
 constexpr int VOL_RING_OUT_CRASH = 14;
@@ -585,9 +585,11 @@ struct Arranger {
     void accents(int base, const OrderPlan& p, const Harmony& h)
     {
         std::string a = p.accents;
-        if (a.find('C') != std::string::npos) grid.note(base, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_CRASH);
+        // Accents stay at their written volumes in the loudest sections, where
+        // they would only add peaks.
+        if (a.find('C') != std::string::npos) grid.note(base, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_CRASH, 100);
         if (a.find('H') != std::string::npos)
-            grid.note(base, CH_HIT, placeInOctave(h.halves[0].root, HIT_LOW), INS_HIT, VOL_HIT);
+            grid.note(base, CH_HIT, placeInOctave(h.halves[0].root, HIT_LOW), INS_HIT, VOL_HIT, 100);
         bool longRiser = a.find('W') != std::string::npos;
         if (longRiser || a.find('R') != std::string::npos) {
             int bars = longRiser ? 2 : 1;
@@ -614,12 +616,14 @@ struct Arranger {
     {
         int row = base + (BARS_PER_ORDER - 1) * STEPS_PER_BAR;
         const Chord& c = h.halves[BARS_PER_ORDER * 2 - 1];
-        grid.note(row, CH_KICK, MIDI_OF_XM_C4, INS_KICK, VOL_KICK);
-        grid.note(row, CH_SNARE, MIDI_OF_XM_C4, INS_SNARE, VOL_SNARE);
-        grid.note(row, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_CRASH);
-        grid.note(row, CH_HIT, placeInOctave(c.root, HIT_LOW), INS_HIT, VOL_HIT);
-        grid.note(row, CH_STAB, placeInOctave(c.root, STAB_LOW), INS_STAB, VOL_STAB);
-        grid.note(row, CH_BASS, placeInOctave(c.root, BASS_LOW), INS_BASS, VOL_BASS);
+        // Everything at once, each at its written volume: louder would only
+        // make the song's one peak.
+        grid.note(row, CH_KICK, MIDI_OF_XM_C4, INS_KICK, VOL_KICK, 100);
+        grid.note(row, CH_SNARE, MIDI_OF_XM_C4, INS_SNARE, VOL_SNARE, 100);
+        grid.note(row, CH_CRASH, MIDI_OF_XM_C4, INS_CRASH, VOL_CRASH, 100);
+        grid.note(row, CH_HIT, placeInOctave(c.root, HIT_LOW), INS_HIT, VOL_HIT, 100);
+        grid.note(row, CH_STAB, placeInOctave(c.root, STAB_LOW), INS_STAB, VOL_STAB, 100);
+        grid.note(row, CH_BASS, placeInOctave(c.root, BASS_LOW), INS_BASS, VOL_BASS, 100);
         for (int ch : {CH_BASS, CH_LEAD, CH_LEAD2, CH_ARP, CH_PAD1, CH_PAD2, CH_PAD3, CH_RISER})
             grid.release(row + FINAL_RELEASE, ch);
         padNotes.clear();

@@ -16,16 +16,23 @@ using synth::OnePole;
 using synth::PI;
 using synth::Signal;
 
-constexpr double DRUM_RATE = 22050;   // kick, snare, riser
-constexpr double METAL_RATE = 44100;  // hats and crash keep their top end
+// Drums, cymbals and the riser are rendered at the mixing rate and played at
+// it: no interpolation corners, no images above the sample's own band.
+constexpr double DRUM_RATE = 44100;
 constexpr double PITCHED_PERIOD = 64;                                  // samples per cycle at C-4
 constexpr double PITCHED_RATE = synth::MIDDLE_C_HZ * PITCHED_PERIOD;  // rate of pitched one-shots at C-4
 constexpr double SAMPLE_PEAK = 0.95;
 
 int samplesFor(double seconds, double rate) { return int(seconds * rate); }
 
-xm::Sample oneShot(const Signal& x, const char* name, double rate, bool sixteenBit = true)
+constexpr double HEAD_RAMP = 0.001;  // seconds a one-shot takes to rise from zero
+
+// A one-shot sample; its first millisecond fades in from zero, so a sample
+// whose sound starts at full swing (noise, a phase that is not zero) does not
+// click where a note strikes it.
+xm::Sample oneShot(Signal x, const char* name, double rate, bool sixteenBit = true)
 {
+    synth::fadeIn(x, samplesFor(HEAD_RAMP, rate));
     xm::Sample s;
     s.name = name;
     s.sixteenBit = sixteenBit;
@@ -54,7 +61,7 @@ xm::Sample kick()
         double t = i / rate;
         double freq = 55 + 120 * std::exp(-t / 0.032) + 260 * std::exp(-t / 0.0045);
         phase += 2 * PI * freq / rate;
-        double body = std::sin(phase) * std::exp(-t / 0.12) * std::min(1.0, t / 0.0008);
+        double body = std::sin(phase) * std::exp(-t / 0.135) * std::min(1.0, t / 0.0008);
         double click = clickTone.lowpass(noise.next()) * std::exp(-t / 0.003) * 1.6;
         x[i] = std::tanh(1.6 * (body + click));
     }
@@ -68,46 +75,50 @@ xm::Sample snare()
     const double rate = DRUM_RATE;
     Signal x(size_t(samplesFor(0.34, rate)));
     Noise noise(0x5a4e);
-    OnePole low(7500, rate), high(900, rate);
+    OnePole low1(4000, rate), low2(4000, rate), high(700, rate);
     for (size_t i = 0; i < x.size(); ++i) {
         double t = i / rate;
-        double body = (std::sin(2 * PI * 182 * t) + 0.5 * std::sin(2 * PI * 331 * t)) * std::exp(-t / 0.055);
-        double n = high.highpass(low.lowpass(noise.next()));
+        double body = (std::sin(2 * PI * 170 * t) + 0.5 * std::sin(2 * PI * 309 * t)) * std::exp(-t / 0.055);
+        double n = high.highpass(low2.lowpass(low1.lowpass(noise.next())));
         double rattle = n * (0.9 * std::exp(-t / 0.09) + 0.25 * std::exp(-t / 0.02));
-        x[i] = std::tanh(2.2 * (0.55 * body + 1.4 * rattle));
+        // Negative: the body's first swings then run against the kick's, so
+        // the two struck together on the backbeat do not pile up into the
+        // mix's highest peaks.
+        x[i] = -std::tanh(2.2 * (0.45 * body + 1.4 * rattle));
     }
     fadeTail(x, rate);
     return oneShot(x, "snare", rate);
 }
 
-// Six detuned square waves (a metallic cluster) plus noise, high-passed.
+// Six detuned square waves (a metallic cluster) plus noise, band-passed:
+// high-passed so the cymbals leave the low end alone, low-passed so their
+// top stays soft rather than fizzy.
 Signal metal(double seconds, double decay, uint32_t seed, double noiseMix)
 {
-    const double rate = METAL_RATE;
+    const double rate = DRUM_RATE;
     static const double partials[6] = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
     constexpr double METAL_SCALE = 3.2;  // lifts the cluster into the cymbal range
     Signal x(size_t(samplesFor(seconds, rate)));
     Noise noise(seed);
-    OnePole high1(6500, rate), high2(6500, rate), air(14000, rate);
+    OnePole high1(3500, rate), high2(3500, rate), low1(7000, rate), low2(7000, rate);
     for (size_t i = 0; i < x.size(); ++i) {
         double t = i / rate;
         double sq = 0;
         for (double p : partials) sq += std::sin(2 * PI * p * METAL_SCALE * t) > 0 ? 1.0 : -1.0;
         double v = (1 - noiseMix) * sq / 6 + noiseMix * noise.next();
-        v = high2.highpass(high1.highpass(v));
-        v = 0.7 * v + 0.3 * air.lowpass(v);
+        v = low2.lowpass(low1.lowpass(high2.highpass(high1.highpass(v))));
         x[i] = v * std::exp(-t / decay) * std::min(1.0, t / 0.0005);
     }
     fadeTail(x, rate, 0.02);
     return x;
 }
 
-xm::Sample closedHat() { return oneShot(metal(0.09, 0.022, 0x4a7, 0.6), "hat", METAL_RATE); }
-xm::Sample openHat() { return oneShot(metal(0.42, 0.13, 0x0a7, 0.55), "open hat", METAL_RATE, false); }
+xm::Sample closedHat() { return oneShot(metal(0.09, 0.022, 0x4a7, 0.6), "hat", DRUM_RATE); }
+xm::Sample openHat() { return oneShot(metal(0.42, 0.13, 0x0a7, 0.55), "open hat", DRUM_RATE, false); }
 
 xm::Sample crash()
 {
-    const double rate = METAL_RATE;
+    const double rate = DRUM_RATE;
     Signal a = metal(1.5, 0.5, 0xc4a5, 0.75);
     Signal b = metal(1.5, 0.09, 0x1234, 0.3);  // the bright strike
     for (size_t i = 0; i < a.size(); ++i) a[i] += 0.8 * b[i];
@@ -208,14 +219,14 @@ xm::Instrument bass()
 {
     synth::ToneDesign design;
     design.period = 256;
-    design.loopCycles = 1;
+    design.loopCycles = 2;
     design.attackCycles = 24;
     design.harmonics = 80;
-    design.brightStart = 6;
-    design.brightEnd = 3;
+    design.brightStart = 5;
+    design.brightEnd = 2;
     design.brightTime = 6;
-    design.subGain = 0.15;
-    design.voices = {{1, 1.0, false}};
+    design.subOctave = 0.6;  // the floor under the kick
+    design.voices = {{2, 1.0, false}};
     xm::Instrument ins = instrument("bass", synth::tone(design, "bass"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 64}, {6, 52}, {24, 46}, {30, 0}}, 2);
     ins.fadeout = 0x800;
@@ -227,12 +238,13 @@ xm::Instrument lead()
     synth::ToneDesign design;
     design.period = 64;
     design.loopCycles = 120;
-    design.harmonics = 16;
-    design.brightStart = design.brightEnd = 10;
+    design.attackCycles = 2;
+    design.harmonics = 10;
+    design.brightStart = design.brightEnd = 3.5;
     // One light detuned voice: more body for the same peak than a thick unison.
     design.voices = {{120, 1.0, false}, {121, 0.25, false}};
     xm::Instrument ins = instrument("lead", synth::tone(design, "lead"), 64, 128);
-    ins.volumeEnvelope = envelope({{0, 0}, {2, 64}, {12, 50}, {40, 44}, {52, 0}}, 3);
+    ins.volumeEnvelope = envelope({{0, 0}, {2, 64}, {12, 44}, {36, 30}, {48, 0}}, 3);
     ins.fadeout = 0x600;
     return ins;
 }
@@ -242,8 +254,9 @@ xm::Instrument pad()
     synth::ToneDesign design;
     design.period = 64;
     design.loopCycles = 160;
-    design.harmonics = 24;
-    design.brightStart = design.brightEnd = 5;
+    design.attackCycles = 2;
+    design.harmonics = 16;
+    design.brightStart = design.brightEnd = 3.5;
     // Detuned voices kept light, so the chorus shimmers without swelling and
     // fading on its own.
     design.voices = {{159, 0.35, false}, {160, 1.0, false}, {162, 0.35, false}, {160, 0.3, true}};
@@ -259,9 +272,9 @@ xm::Instrument arp()
     design.period = 64;
     design.loopCycles = 1;
     design.attackCycles = 60;
-    design.harmonics = 18;
-    design.brightStart = 16;
-    design.brightEnd = 3;
+    design.harmonics = 11;
+    design.brightStart = 8;
+    design.brightEnd = 2;
     design.brightTime = 14;
     design.voices = {{1, 1.0, true}};
     xm::Instrument ins = instrument("arp", synth::tone(design, "arp"), 64, 88);

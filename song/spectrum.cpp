@@ -6,7 +6,9 @@
 namespace spectrum {
 namespace {
 
-constexpr int FRAME = 4096;
+// Long enough that the lowest third-octave bands, 7 Hz wide, get bins of
+// their own at 44.1 kHz (2.7 Hz apart).
+constexpr int FRAME = 16384;
 constexpr int HOP = FRAME / 2;
 constexpr double PI = 3.14159265358979323846;
 
@@ -34,27 +36,37 @@ void fft(std::vector<std::complex<double>>& a)
     }
 }
 
-}  // namespace
-
-std::vector<double> bandEnergies(const std::vector<float>& x, double rate, const std::vector<double>& edges)
+// Power per FFT bin, summed over the frames.
+std::vector<double> powerSpectrum(const std::vector<float>& x)
 {
-    std::vector<double> bands(edges.size() + 1, 0.0);
     std::vector<double> window(FRAME);
     for (int i = 0; i < FRAME; ++i) window[size_t(i)] = 0.5 - 0.5 * std::cos(2 * PI * i / FRAME);
-    // Which band each bin falls in.
-    std::vector<size_t> bandOf(FRAME / 2 + 1);
-    for (size_t k = 0; k < bandOf.size(); ++k) {
-        double hz = double(k) * rate / FRAME;
-        size_t b = 0;
-        while (b < edges.size() && hz >= edges[b]) ++b;
-        bandOf[k] = b;
-    }
+    std::vector<double> power(FRAME / 2 + 1, 0.0);
     std::vector<std::complex<double>> frame(FRAME);
     for (size_t start = 0; start < x.size(); start += HOP) {
         for (size_t i = 0; i < size_t(FRAME); ++i)
             frame[i] = start + i < x.size() ? double(x[start + i]) * window[i] : 0.0;
         fft(frame);
-        for (size_t k = 0; k < bandOf.size(); ++k) bands[bandOf[k]] += std::norm(frame[k]);
+        for (size_t k = 0; k < power.size(); ++k) power[k] += std::norm(frame[k]);
+    }
+    return power;
+}
+
+}  // namespace
+
+const int THIRD_OCTAVE_HZ[THIRD_OCTAVES] = {31,   40,   50,   63,   80,   100,  125,  160,  200,   250,
+                                            315,  400,  500,  630,  800,  1000, 1250, 1600, 2000,  2500,
+                                            3150, 4000, 5000, 6300, 8000, 10000, 12500, 16000};
+
+std::vector<double> bandEnergies(const std::vector<float>& x, double rate, const std::vector<double>& edges)
+{
+    std::vector<double> power = powerSpectrum(x);
+    std::vector<double> bands(edges.size() + 1, 0.0);
+    for (size_t k = 0; k < power.size(); ++k) {
+        double hz = double(k) * rate / FRAME;
+        size_t b = 0;
+        while (b < edges.size() && hz >= edges[b]) ++b;
+        bands[b] += power[k];
     }
     return bands;
 }
@@ -64,6 +76,28 @@ double shareBelow(const std::vector<float>& x, double rate, double hz)
     std::vector<double> b = bandEnergies(x, rate, {hz});
     double total = b[0] + b[1];
     return total > 0 ? b[0] / total : 0.0;
+}
+
+Balance balance(const std::vector<float>& x, double rate)
+{
+    std::vector<double> power = powerSpectrum(x);
+    // Band centres are 1 kHz times powers of 10^(1/10), the bands meeting
+    // halfway between (in the logarithm); 31 Hz is 15 steps down.
+    std::vector<double> energy(THIRD_OCTAVES, 0.0);
+    double total = 0, weighted = 0;
+    for (size_t k = 0; k < power.size(); ++k) {
+        double hz = double(k) * rate / FRAME;
+        if (hz < FLOOR_HZ) continue;
+        total += power[k];
+        weighted += hz * power[k];
+        int band = int(std::floor(10.0 * std::log10(hz / 1000.0) + 0.5)) + 15;
+        if (band >= 0 && band < THIRD_OCTAVES) energy[size_t(band)] += power[k];
+    }
+    Balance b;
+    for (double e : energy) b.bandDb.push_back(total > 0 && e > 0 ? 10 * std::log10(e / total) : -200.0);
+    b.centroidHz = total > 0 ? weighted / total : 0;
+    b.energy = total;
+    return b;
 }
 
 }  // namespace spectrum

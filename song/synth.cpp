@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 
 namespace synth {
 
@@ -14,6 +16,12 @@ double Noise::next()
 }
 
 OnePole::OnePole(double cutoffHz, double rate) : a(1.0 - std::exp(-2.0 * PI * cutoffHz / rate)) {}
+
+void fadeIn(Signal& x, int samples)
+{
+    samples = std::min(samples, int(x.size()));
+    for (int i = 0; i < samples; ++i) x[size_t(i)] *= double(i) / samples;
+}
 
 std::vector<int16_t> quantise(const Signal& x, double peak, bool sixteenBit)
 {
@@ -40,7 +48,7 @@ xm::Sample tone(const ToneDesign& design, const char* name)
 {
     const int loopLength = design.period * design.loopCycles;
     const int attackLength = design.period * design.attackCycles;
-    Signal x(size_t(attackLength + loopLength));
+    if (design.subOctave != 0 && design.loopCycles % 2 != 0) throw std::logic_error("a sub-octave needs whole cycles in the loop");
     // Harmonic gains at one moment: a saw or square spectrum through a
     // gentle two-pole lowpass whose corner moves from bright to dark.
     auto gainAt = [&](int h, double corner, bool oddOnly) {
@@ -48,27 +56,47 @@ xm::Sample tone(const ToneDesign& design, const char* name)
         double r = h / corner;
         return 1.0 / h / std::sqrt(1.0 + r * r * r * r);
     };
-    for (int n = 0; n < int(x.size()); ++n) {
-        // Time in centre-voice cycles; the loop (n >= attackLength) is static.
-        double cycle = std::min(n, attackLength) / double(design.period);
-        double corner = design.brightEnd +
-            (design.brightStart - design.brightEnd) * std::exp(-cycle / design.brightTime);
-        if (n >= attackLength) corner = design.brightEnd +
-            (design.brightStart - design.brightEnd) * std::exp(-design.attackCycles / design.brightTime);
+    // The corner after `cycle` centre-voice cycles; the loop keeps the last.
+    auto cornerAt = [&](double cycle) {
+        return design.brightEnd + (design.brightStart - design.brightEnd) * std::exp(-cycle / design.brightTime);
+    };
+    // The tone `n` samples after a point where every voice is at phase 0.
+    auto valueAt = [&](int n, double corner) {
         double v = 0;
-        int fromLoop = n - attackLength;  // phases are measured from the loop start
         for (const Voice& voice : design.voices) {
             double cyclesPerSample = double(voice.cyclesPerLoop) / loopLength;
-            double phase = 2.0 * PI * std::fmod(cyclesPerSample * fromLoop, 1.0);
+            double phase = 2.0 * PI * std::fmod(cyclesPerSample * n, 1.0);
             for (int h = 1; h <= design.harmonics; ++h) {
                 double g = gainAt(h, corner, voice.oddOnly);
                 if (g != 0) v += voice.gain * g * std::sin(h * phase);
             }
         }
-        if (design.subGain != 0)
-            v += design.subGain * std::sin(2.0 * PI * std::fmod(double(fromLoop) / design.period, 1.0));
-        x[size_t(n)] = v;
+        if (design.subOctave != 0)
+            v += design.subOctave * std::sin(2.0 * PI * std::fmod(double(n) / (2.0 * design.period), 1.0));
+        return v;
+    };
+    // The loop's seam goes where the wave is flattest: a player that slips a
+    // sample where a wrap meets a tick boundary (libxmp's mixer does: a
+    // one-cycle loop clicked there) then barely moves the output.
+    const double loopCorner = cornerAt(design.attackCycles);
+    int seam = 0;
+    double flattest = 1e300;
+    for (int n = 0; n < loopLength; ++n) {
+        double slope = std::fabs(valueAt(n + 1, loopCorner) - valueAt(n - 1 + loopLength, loopCorner));
+        if (slope < flattest) {
+            flattest = slope;
+            seam = n;
+        }
     }
+    Signal x(size_t(attackLength + loopLength));
+    for (int n = 0; n < int(x.size()); ++n) {
+        // The attack's brightness moves; the loop (n >= attackLength) is static.
+        double corner = n < attackLength ? cornerAt(double(n) / design.period) : loopCorner;
+        x[size_t(n)] = valueAt(n - attackLength + seam, corner);
+    }
+    const int ramp = int(std::lround(HEAD_RAMP_SECONDS * MIDDLE_C_HZ * design.period));
+    if (ramp > attackLength) throw std::logic_error(std::string("the head ramp reaches into the loop: ") + name);
+    fadeIn(x, ramp);
     xm::Sample s;
     s.name = name;
     s.data = quantise(x, 0.95, true);

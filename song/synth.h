@@ -30,6 +30,10 @@ struct OnePole {
     double highpass(double x) { return x - lowpass(x); }
 };
 
+// Fades the first `samples` values in from zero, so a note struck on the
+// sample starts without a step.
+void fadeIn(Signal& x, int samples);
+
 // Scales the signal so its largest magnitude is `peak` (0..1 of full scale)
 // and converts it to 16-bit values, or 8-bit ones when sixteenBit is false.
 std::vector<int16_t> quantise(const Signal& x, double peak, bool sixteenBit);
@@ -56,11 +60,14 @@ struct ToneDesign {
     double brightStart = 8;   // lowpass corner, in harmonics, at the start of the attack
     double brightEnd = 8;     // ... and from the loop on
     double brightTime = 10;   // time constant of the corner's move, in cycles
-    double subGain = 0;       // extra sine at the fundamental
+    double subOctave = 0;     // a sine an octave below; needs an even loopCycles
     std::vector<Voice> voices;
 };
 
-// The tone as a looped sample, tuned so note C-4 sounds middle C.
+// The tone as a looped sample, tuned so note C-4 sounds middle C. Its head
+// fades in over HEAD_RAMP_SECONDS at C-4 (a saw or square starting at phase 0
+// leaps at once), so the attack must hold that long.
+constexpr double HEAD_RAMP_SECONDS = 0.0015;
 xm::Sample tone(const ToneDesign& design, const char* name);
 
 }  // namespace synth

@@ -11,11 +11,16 @@
 // that clips, leaves an order silent or piles its energy into the sub-bass,
 // an instrument that plays on nearly every row, and an ending that is cut
 // off: the last accent and the ring-out belong before order 39, where the
-// demo stops, and every voice must be let go.
+// demo stops, and every voice must be let go. The mix must balance its
+// energy across the spectrum the way music people make does (no fizzy top,
+// no missing floor) and must not click where notes start.
 #include "music/song_scan.h"
+#include "song/clicks.h"
 #include "song/compose.h"
 #include "song/instruments.h"
+#include "song/reference_mix.h"
 #include "song/spectrum.h"
+#include "song/synth.h"
 
 #include <gtest/gtest.h>
 #include <xmp.h>
@@ -26,6 +31,8 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -44,6 +51,9 @@ constexpr double ROW_SHARE_MAX = 0.65;          // of all rows, for the busiest 
 constexpr double LAST_ACCENT_LEAD = 1.0;        // seconds between the last accent and order 39
 constexpr double TAIL_SECONDS = 0.1, TAIL_MAX_DB = -60.0;  // the song ends in silence
 constexpr double MAX_RENDER_SECONDS = 600;
+constexpr int MAX_BANDS_OUTSIDE = 4;            // third-octave bands outside the references' 10th-90th percentiles
+constexpr double MAX_BAND_EXCESS_DB = 3.0;      // ... and by how much at most
+constexpr double RAMP_SECONDS = 0.0005;         // a sample may rise from zero no faster than this ramp
 const char* const BUILT_SONG = "GLIMVEX.oXM";   // written by the build into the test's working folder
 
 const std::vector<uint8_t>& songBytes()
@@ -56,7 +66,9 @@ const std::vector<uint8_t>& songBytes()
 const SongScan& scan()
 {
     static const SongScan result = [] {
-        std::string path = testing::TempDir() + "soundtrack_test.xm";
+        // Each test runs in its own process, side by side with the others:
+        // every process writes its own copy.
+        std::string path = testing::TempDir() + "soundtrack_test_" + std::to_string(getpid()) + ".xm";
         EXPECT_TRUE(xm::saveModule(song::composeSong(), path));
         SongScan s = scanSong(path, SCAN_LIMIT_SECONDS);
         std::remove(path.c_str());
@@ -159,42 +171,122 @@ TEST(Soundtrack, TheLastAccentComesASecondBeforeTheDemoStops)
     EXPECT_GE(stop - last, LAST_ACCENT_LEAD) << "the final hit would be cut off";
 }
 
+// The song rendered once with libxmp's default mixer at 44.1 kHz, which the
+// music layer plays through.
+struct Mix {
+    std::vector<float> left, right, mono;
+    std::map<int, std::pair<double, long>> power;  // per order: sum of squares, samples
+    double peak = 0;
+};
+
+const Mix& mix()
+{
+    static const Mix m = [] {
+        Mix r;
+        xmp_context ctx = xmp_create_context();
+        std::vector<uint8_t> bytes = songBytes();
+        if (xmp_load_module_from_memory(ctx, bytes.data(), long(bytes.size())) != 0 || xmp_start_player(ctx, 44100, 0) != 0) {
+            xmp_free_context(ctx);
+            return r;
+        }
+        xmp_frame_info fi{};
+        while (fi.time < MAX_RENDER_SECONDS * 1000 && xmp_play_frame(ctx) == 0) {
+            xmp_get_frame_info(ctx, &fi);
+            if (fi.loop_count > 0) break;
+            const int16_t* pcm = static_cast<const int16_t*>(fi.buffer);
+            for (int i = 0; i + 1 < fi.buffer_size / int(sizeof(int16_t)); i += 2) {
+                double l = pcm[i] / 32768.0, rr = pcm[i + 1] / 32768.0;
+                r.peak = std::max({r.peak, std::fabs(l), std::fabs(rr)});
+                r.power[fi.pos].first += l * l + rr * rr;
+                r.power[fi.pos].second += 2;
+                r.left.push_back(float(l));
+                r.right.push_back(float(rr));
+                r.mono.push_back(float(0.5 * (l + rr)));
+            }
+        }
+        xmp_end_player(ctx);
+        xmp_release_module(ctx);
+        xmp_free_context(ctx);
+        return r;
+    }();
+    return m;
+}
+
 TEST(Soundtrack, PlaysWithoutClippingOrASilentOrderAndRingsOutToSilence)
 {
-    // Rendered with libxmp's default mixer, which the music layer plays through.
-    xmp_context ctx = xmp_create_context();
-    std::vector<uint8_t> bytes = songBytes();
-    ASSERT_EQ(xmp_load_module_from_memory(ctx, bytes.data(), long(bytes.size())), 0);
-    ASSERT_EQ(xmp_start_player(ctx, 44100, 0), 0);
-    std::map<int, std::pair<double, long>> power;  // per order: sum of squares, samples
-    std::vector<float> mono;
-    double peak = 0;
-    xmp_frame_info fi{};
-    while (fi.time < MAX_RENDER_SECONDS * 1000 && xmp_play_frame(ctx) == 0) {
-        xmp_get_frame_info(ctx, &fi);
-        if (fi.loop_count > 0) break;
-        const int16_t* pcm = static_cast<const int16_t*>(fi.buffer);
-        for (int i = 0; i < fi.buffer_size / int(sizeof(int16_t)); ++i) {
-            double v = pcm[i] / 32768.0;
-            peak = std::max(peak, std::fabs(v));
-            power[fi.pos].first += v * v;
-            power[fi.pos].second++;
-            if (i % 2) mono.push_back(float(0.5 * (pcm[i - 1] + pcm[i]) / 32768.0));
-        }
-    }
-    xmp_end_player(ctx);
-    xmp_release_module(ctx);
-    xmp_free_context(ctx);
-    EXPECT_LT(peak, PEAK_LIMIT);
-    ASSERT_EQ(int(power.size()), song::ORDER_COUNT);
-    for (const auto& [order, p] : power)
+    const Mix& m = mix();
+    ASSERT_FALSE(m.mono.empty()) << "libxmp does not play the song";
+    EXPECT_LT(m.peak, PEAK_LIMIT);
+    ASSERT_EQ(int(m.power.size()), song::ORDER_COUNT);
+    for (const auto& [order, p] : m.power)
         EXPECT_TRUE(order == song::FINAL_ORDER || 10 * std::log10(p.first / p.second + 1e-20) > SILENCE_FLOOR_DB)
             << "order " << order << " is nearly silent";
-    EXPECT_LE(spectrum::shareBelow(mono, 44100, LOW_BAND_HZ), LOW_BAND_MAX_SHARE);
+    EXPECT_LE(spectrum::shareBelow(m.mono, 44100, LOW_BAND_HZ), LOW_BAND_MAX_SHARE);
 
     size_t tail = size_t(TAIL_SECONDS * 44100);
-    ASSERT_GT(mono.size(), tail);
+    ASSERT_GT(m.mono.size(), tail);
     double tailPower = 0;
-    for (size_t i = mono.size() - tail; i < mono.size(); ++i) tailPower += double(mono[i]) * mono[i];
+    for (size_t i = m.mono.size() - tail; i < m.mono.size(); ++i) tailPower += double(m.mono[i]) * m.mono[i];
     EXPECT_LT(10 * std::log10(tailPower / double(tail) + 1e-20), TAIL_MAX_DB) << "a voice is never released";
+}
+
+TEST(Soundtrack, BalancesItsSpectrumLikeMusicPeopleMake)
+{
+    // The measure itself: a pure tone lands in its own band, at its own
+    // frequency.
+    for (auto [hz, band] : {std::pair{50.0, 2}, std::pair{1000.0, 15}}) {
+        std::vector<float> tone(88200);
+        for (size_t i = 0; i < tone.size(); ++i) tone[i] = float(0.5 * std::sin(2 * synth::PI * hz * double(i) / 44100));
+        spectrum::Balance t = spectrum::balance(tone, 44100);
+        EXPECT_GT(t.bandDb[size_t(band)], -0.5) << hz << " Hz";
+        EXPECT_NEAR(t.centroidHz, hz, hz * 0.02);
+    }
+
+    // Each third-octave band's share of the energy against 40 modules made by
+    // people: a few bands may stray a little, as they do in any one of those.
+    ASSERT_FALSE(mix().mono.empty());
+    spectrum::Balance b = spectrum::balance(mix().mono, 44100);
+    int outside = 0;
+    for (int band = 0; band < spectrum::THIRD_OCTAVES; ++band) {
+        double off = reference::outside(band, b.bandDb[size_t(band)]);
+        outside += off > 0;
+        EXPECT_LE(off, MAX_BAND_EXCESS_DB) << spectrum::THIRD_OCTAVE_HZ[band] << " Hz at " << b.bandDb[size_t(band)] << " dB";
+    }
+    EXPECT_LE(outside, MAX_BANDS_OUTSIDE);
+    EXPECT_GE(b.centroidHz, reference::CENTROID_HZ.p10) << "dull";
+    EXPECT_LE(b.centroidHz, reference::CENTROID_HZ.p90) << "bright";
+}
+
+TEST(Soundtrack, SamplesRiseFromZeroAndTheMixDoesNotClick)
+{
+    // A note restarts its sample: one that begins mid-swing steps at once.
+    for (const xm::Instrument& ins : song::makeInstruments())
+        for (const xm::Sample& s : ins.samples) {
+            double peak = 0;
+            for (int16_t v : s.data) peak = std::max(peak, std::fabs(double(v)));
+            double rateAtC4 = synth::TRACKER_C4_RATE * std::pow(2.0, (s.relativeNote + s.finetune / 128.0) / 12.0);
+            size_t ramp = size_t(RAMP_SECONDS * rateAtC4);
+            for (size_t i = 0; i < ramp && i < s.data.size(); ++i)
+                ASSERT_LE(std::fabs(double(s.data[i])), peak * double(i + 1) / double(ramp)) << s.name << " at sample " << i;
+        }
+
+    // The finder itself: one small step in a quiet tone is a click; the tone
+    // alone, or a drum's attack out of silence, is not.
+    std::vector<float> tone(44100), step, hit(44100, 0.0f);
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = float(0.05 * std::sin(2 * synth::PI * 220 * double(i) / 44100));
+    step = tone;
+    for (size_t i = 30000; i < step.size(); ++i) step[i] += 0.02f;
+    for (size_t i = 0; i < 882; ++i) step[step.size() - 1 - i] *= float(double(i) / 882);  // the end fades out
+    for (size_t i = 20000; i < hit.size(); ++i)
+        hit[i] = float(0.5 * std::sin(2 * synth::PI * 60 * double(i - 20000) / 44100) * std::exp(-double(i - 20000) / 4000.0) *
+                       std::min(1.0, double(i - 20000) / 44.0));
+    EXPECT_TRUE(clicks::find(tone, 44100).empty());
+    EXPECT_EQ(clicks::find(step, 44100).size(), size_t(1));
+    EXPECT_TRUE(clicks::find(hit, 44100).empty());
+
+    ASSERT_FALSE(mix().mono.empty());
+    for (const std::vector<float>* side : {&mix().left, &mix().right}) {
+        std::vector<double> at = clicks::find(*side, 44100);
+        EXPECT_TRUE(at.empty()) << at.size() << " clicks, the first at " << at.front() << " s";
+    }
 }

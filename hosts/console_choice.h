@@ -1,5 +1,6 @@
 // One demo, two console hosts: the five console operations the core calls go
-// to the terminal host, or to the window host once the demo's main picks it.
+// to the system's console (Terminal: the terminal host on Linux, the Windows
+// console host on Windows), or to the window host once the demo's main picks it.
 #pragma once
 
 namespace hosts {

@@ -7,8 +7,10 @@
 #include "music/tick_loop.h"
 
 #include <SDL.h>
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -56,6 +58,9 @@ struct SoundOutput {
 template <typename Open>
 static auto quietly(Open open)
 {
+#ifdef _WIN32
+    return open();  // Windows' audio drivers write nothing to the program's stderr
+#else
     std::fflush(stderr);
     int saved = dup(STDERR_FILENO);
     int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -68,6 +73,7 @@ static auto quietly(Open open)
         close(saved);
     }
     return result;
+#endif
 }
 
 bool initSoundSystem()

@@ -107,9 +107,25 @@ static void readRow(TickLoop* loop, int pattern, int row)
 // The whole file, or false when it cannot be read, is larger than any module
 // or is not a regular file. The open does not wait: a FIFO or a device is
 // turned away at once instead of blocking until someone writes to it.
+#ifdef _WIN32
+// Windows has no opening that cannot block: a path that is not a regular file
+// (CON, a pipe) is turned away before it is opened.
+static int openRegularFile(const char* path)
+{
+    struct _stat64 info;
+    if (_stat64(path, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) return -1;
+    return _open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+#else
+static int openRegularFile(const char* path)
+{
+    return open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+}
+#endif
+
 static bool readWholeFile(const char* path, std::vector<uint8_t>& bytes)
 {
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = openRegularFile(path);
     if (fd < 0) return false;
     struct stat info;
     bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= MAX_FILE_BYTES;

@@ -4,7 +4,7 @@
 - no cycle between top-level folders;
 - the core folders (and the soundtrack generator) include no system or library
   header of a platform (terminal, signals, OS threads, sound, window, video,
-  PNG) and no folder that does;
+  PNG, the Windows API) and no folder that does;
 - only the programs (app/, tool/, fuzz/) and the tests use more than one platform
   layer.
 
@@ -19,7 +19,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 CORE = {"state", "art", "effects2d", "raymarch", "raster", "runtime", "song"}
 PROGRAMS = {"app", "tool", "fuzz", "tests"}
 PLATFORM_HEADER = re.compile(
-    r"^(unistd|termios|signal|csignal|fcntl|poll|pthread|dlfcn|png|zlib)\.h$"
+    r"^(unistd|termios|signal|csignal|fcntl|poll|pthread|dlfcn|png|zlib|windows|io|conio)\.h$"
     r"|^(sys|linux|SDL2?|xmp|libav\w*|libsw\w*|alsa|X11|wayland)[/.]"
     r"|^(SDL|xmp)\w*\.h$"
 )

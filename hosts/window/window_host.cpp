@@ -4,7 +4,6 @@
 #include "hosts/window/window_host.h"
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +14,7 @@
 #include "raster/rasterise.h"
 #include "runtime/message_box.h"
 #include "state/demo_state.h"
+#include "hosts/window/stop_signals.h"
 
 namespace window {
 
@@ -42,25 +42,6 @@ struct Host {
     bool boxDismissed = false;
 };
 Host host;
-
-// The first of SIGINT, SIGTERM and SIGHUP that asked the demo to stop; 0: none.
-std::atomic<int> stopSignal{0};
-constexpr int STOP_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
-
-void onStopSignal(int signal)
-{
-    int none = 0;
-    stopSignal.compare_exchange_strong(none, signal);
-    stopRequested.store(1);
-}
-
-void installStopSignals()
-{
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    for (int signal : STOP_SIGNALS) sigaction(signal, &action, nullptr);
-}
 
 void toggleFullscreen()
 {
@@ -342,16 +323,6 @@ void closeWindow()
     host.texture = nullptr;
     host.renderer = nullptr;
     host.window = nullptr;
-}
-
-void endByStopSignal()
-{
-    const int signal = stopSignal.load();
-    if (signal == 0) return;
-    std::fflush(nullptr);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-    std::_Exit(128 + signal);  // not reached: the three signals kill
 }
 
 void openConsole()

@@ -107,8 +107,13 @@ TEST(RoundedTrig, TheVectorLanesGiveTheLibrarysBitsAtTheDomainsEdges)
     std::vector<float> s(x.size()), c(x.size()), alone(x.size());
     sinCosByLanes(x.data(), int(x.size()), s.data(), c.data(), alone.data());
     for (size_t i = 0; i < x.size(); ++i) {
-        const uint32_t expectedS = bitsOf(float(std::sin(double(x[i])))), expectedC = bitsOf(float(std::cos(double(x[i]))));
-        ASSERT_TRUE(bitsOf(s[i]) == expectedS && bitsOf(alone[i]) == expectedS && bitsOf(c[i]) == expectedC)
+        // The sine of an infinity is a NaN whose sign differs between C
+        // libraries (mingw-w64's is glibc's negated); no cell depends on it.
+        const auto same = [](float got, double library) {
+            return bitsOf(got) == bitsOf(float(library)) || (std::isnan(got) && std::isnan(library));
+        };
+        const double expectedS = std::sin(double(x[i])), expectedC = std::cos(double(x[i]));
+        ASSERT_TRUE(same(s[i], expectedS) && same(alone[i], expectedS) && same(c[i], expectedC))
             << "x = " << std::hexfloat << x[i];
     }
 }

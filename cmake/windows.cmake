@@ -43,6 +43,7 @@ target_include_directories(murl13_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(murl13_core PUBLIC Threads::Threads)
 
 file(GLOB MUSIC_SOURCES CONFIGURE_DEPENDS music/*.cpp)
+list(FILTER MUSIC_SOURCES EXCLUDE REGEX "page_player\\.cpp$")  # the web page's
 add_library(murl13_music STATIC ${MUSIC_SOURCES})
 target_link_libraries(murl13_music PUBLIC murl13_core murl13_libxmp murl13_sdl2 Threads::Threads)
 

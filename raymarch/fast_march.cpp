@@ -74,12 +74,16 @@ void marchCells(const MarchFrame& frame, CellContext (&cells)[MARCH_LANES], int 
     }
 }
 
-// Whether the processor runs the vector lanes, asked once at start.
+// Whether the processor runs the vector lanes, asked once at start. A
+// WebAssembly build has them when it is built with SIMD: the engine then
+// refuses the whole module rather than some instructions.
 bool detectVectorLanes()
 {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
+#elif defined(__wasm_simd128__)
+    return true;
 #else
     return false;
 #endif
@@ -116,7 +120,7 @@ float wobbleOfOneRay(float x, double t, double beat) { return rods::wobble(x, t,
 
 int marchSpans(const FastMarchFrame& frame, CellContext (&cells)[MARCH_LANES], const SpanClaims& claims, int span)
 {
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__) || defined(__i386__) || defined(__wasm_simd128__)
     if (frame.vectorLanes) return marchSpansLanes(frame, claims, span);
 #endif
     int drawn = 0;

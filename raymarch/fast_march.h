@@ -18,8 +18,8 @@ struct FastMarchFrame : MarchFrame {
 FastMarchFrame prepareMarchFrame();
 
 // How the fast loop marches: Auto takes the vector lanes, four rays to an
-// AVX2 register, where the processor has AVX2 (checked once at start) and
-// the scalar lanes elsewhere; Scalar and Vector force one (Vector only where
+// AVX2 register, where the processor has AVX2 (checked once at start), two to
+// a register in a WebAssembly build with SIMD, and the scalar lanes elsewhere; Scalar and Vector force one (Vector only where
 // it runs).
 enum class MarchLanes { Auto, Scalar, Vector };
 // Returns whether the vector lanes are now in use.
@@ -60,7 +60,8 @@ struct SpanClaims {
 // of every ray.
 int marchSpans(const FastMarchFrame& frame, CellContext (&cells)[MARCH_LANES], const SpanClaims& claims, int first);
 
-// The vector lanes' part of marchSpans (fast_march_avx2.cpp, AVX2 only).
+// The vector lanes' part of marchSpans (fast_march_avx2.cpp for AVX2,
+// fast_march_wasm.cpp for WebAssembly SIMD; lane_march.h for both).
 int marchSpansLanes(const MarchFrame& frame, const SpanClaims& claims, int first);
 // What the vector lanes leave to one ray at a time, built for any processor:
 // the default cell of column x of row y and the ray's start; a hit's cell
@@ -72,6 +73,6 @@ float wobbleOfOneRay(float x, double t, double beat);
 
 // The vector lanes' sine and cosine (sinCosRounded, and sinRounded with one
 // polynomial a lane) and scene 4's wobble (wobbleExact) over arrays, for
-// checks against the library. AVX2 only.
+// checks against the library. Where the vector lanes are built only.
 void sinCosByLanes(const float* x, int count, float* sines, float* cosines, float* sinesAlone);
 void wobbleByLanes(const float* x, int count, double t, double beat, float* out);

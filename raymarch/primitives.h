@@ -21,7 +21,7 @@ constexpr double FOLD_OFFSET = 500.0;
 
 // The few operations the formulas spell out beyond + - * /, for one float
 // or double at a time. The same formulas also run on four rays at once:
-// raymarch/lanes_avx2.h gives these names for its vector lanes, so every
+// raymarch/lanes.h gives these names for its vector lanes, so every
 // template below (and every scene) is written once for both.
 inline double widen(float v) { return double(v); }
 inline float narrow(double v) { return float(v); }

@@ -81,7 +81,7 @@ inline bool inDomain(float x)
 }
 
 // r = x - k*pi/2 and k, for x in the domain. The steps below are templates
-// so that the vector lanes (lanes_avx2.h) take the very same ones.
+// so that the vector lanes (lanes.h) take the very same ones.
 template <class D>
 struct ReducedOf {
     D r;

@@ -23,7 +23,7 @@
 //   markMaterial(context, nearAxis)
 //                            scene 4's hitMaterial, 1 where nearAxis holds.
 // The formulas are also templates over the point's float type F: one float,
-// or four in vector lanes (lanes_avx2.h), with widen, narrow and pick.
+// or four in vector lanes (lanes.h), with widen, narrow and pick.
 // The functions below are the straightforward instantiations (the library
 // fmod, demo's fields, every value per call); the fast cell loop instantiates
 // the same templates in fast_scenes.h.

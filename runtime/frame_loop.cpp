@@ -133,26 +133,35 @@ void renderFrame(int cellThreads)
     stampOverlays();
 }
 
-int runDemo()
+void startDemo()
 {
-    // Start-up: console, clock, music. The clock starts before the song loads.
+    // Console, clock, music: the clock starts before the song loads.
     openConsole();
     demo.startTimeMs = double(clockMs());
     initMusic();
     FMUSIC_PlaySong(demo.song);
+}
+
+bool runFrame(int cellThreads)
+{
+    demo.timeSec = secondsSinceStart();            // 1. clock
+    demo.musicOrder = FMUSIC_GetOrder(demo.song);  // 2. song position
+    renderFrame(cellThreads);                      // 3.-6. effect and camera, view
+                                                   //   distance, all cells, logos
+    presentFrame();                                // 7. show it
+    decayPulses();                                 // 8. pulses fall
+    if (demo.musicOrder >= FINAL_ORDER) return false;  // 9. the song's end,
+    return escapeHeld() == 0;                           //    or Escape
+}
+
+void endDemo() { FMUSIC_FreeSong(demo.song); }
+
+int runDemo()
+{
+    startDemo();
     const int cellThreads = defaultCellThreads();
-
-    for (;;) {
-        demo.timeSec = secondsSinceStart();            // 1. clock
-        demo.musicOrder = FMUSIC_GetOrder(demo.song);  // 2. song position
-        renderFrame(cellThreads);                      // 3.-6. effect and camera, view
-                                                       //   distance, all cells, logos
-        presentFrame();                                // 7. show it
-        decayPulses();                                 // 8. pulses fall
-        if (demo.musicOrder >= FINAL_ORDER) break;     // 9. the song's end,
-        if (escapeHeld()) break;                       //    or Escape
+    while (runFrame(cellThreads)) {
     }
-
-    FMUSIC_FreeSong(demo.song);
+    endDemo();
     return 0;
 }

@@ -9,6 +9,13 @@ constexpr int FINAL_ORDER = 39;
 // Start-up, frames until order 39 or Escape, shut-down. Returns 0.
 int runDemo();
 
+// runDemo in steps, for a host that must return to its event loop between
+// frames (the page): start-up (console, clock, song); one frame with the exit
+// test, false when the show ends (order 39 or above, or Escape); shut-down.
+void startDemo();
+bool runFrame(int cellThreads);
+void endDemo();
+
 // A frame's picture once timeSec and musicOrder are set: the timeline, the
 // view distance, all cells (the fast loop on `cellThreads` threads) and the
 // logos, into screenBuffer. Every way of showing the show draws with this.

@@ -3,17 +3,19 @@
 
 MURL13_PACKAGES="g++ cmake make pkg-config libgtest-dev libxmp-dev libsdl2-dev libvterm-dev libpng-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev libx11-dev xvfb dpkg-dev file man-db"
 
+# murl13_install_missing [PACKAGE...]: those of the packages (by default the
+# build's) that are not installed; MURL13_APT_OPTIONS adds options to the install.
 murl13_install_missing() {
     local missing=() pkg
-    for pkg in $MURL13_PACKAGES; do
+    for pkg in ${*:-$MURL13_PACKAGES}; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing missing packages: ${missing[*]}"
     if [ "$(id -u)" -eq 0 ]; then
-        apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+        apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y ${MURL13_APT_OPTIONS:-} "${missing[@]}"
     elif command -v sudo >/dev/null 2>&1; then
-        sudo apt-get update && sudo DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+        sudo apt-get update && sudo DEBIAN_FRONTEND=noninteractive apt-get install -y ${MURL13_APT_OPTIONS:-} "${missing[@]}"
     else
         echo "error: neither root nor sudo; install the packages first:" >&2
         echo "  apt-get update && apt-get install -y ${missing[*]}" >&2

@@ -16,6 +16,7 @@
 
 #include "raster/rasterise.h"
 #include "raymarch/fast_march.h"
+#include "runtime/bench_schedule.h"
 #include "runtime/cell_workers.h"
 #include "state/demo_state.h"
 #include "runtime/frame_loop.h"
@@ -52,19 +53,12 @@ const char USAGE[] =
     "  --frames FILE         also write every frame to FILE: 4,000 cells each,\n"
     "                        a 16-bit glyph then a 16-bit attribute, little-endian\n";
 
-constexpr int ORDER_COUNT = 40;
-constexpr double ORDER_SECONDS = 4.0;
-constexpr double BEAT_SECONDS = 0.5;
-constexpr double ACCENT_SECONDS = 2.0;
-constexpr double PULSE_PEAK = 3.0;
-constexpr double BEAT_DECAY = 8.0;    // per second, as the frame loop lets it fall
-constexpr double ACCENT_DECAY = 7.0;
 constexpr int TERMINAL_ROWS = SCREEN_ROWS;
 constexpr int TERMINAL_COLUMNS = SCREEN_COLUMNS;
 constexpr int RASTER_SCALE = 2;
 
 struct BenchOptions {
-    int framesPerOrder = 10;
+    int framesPerOrder = BENCH_FRAMES_PER_ORDER;
     int threads = 0;  // 0: one per core
     bool reference = false;
     MarchLanes lanes = MarchLanes::Auto;
@@ -130,19 +124,6 @@ int parseOptions(int argc, char** argv, BenchOptions& options)
     return 0;
 }
 
-// The state the schedule gives frame i of order o; viewDistance, the logo
-// offsets and their random generator carry over from the frames before.
-void setScheduledState(int order, int i, int framesPerOrder)
-{
-    const double t = ORDER_SECONDS * order + ORDER_SECONDS * (i + 0.5) / framesPerOrder;
-    demo.timeSec = t;
-    demo.musicOrder = order;
-    relaxedStore(demo.beatCount, int(std::floor(t / BEAT_SECONDS)));
-    relaxedStore(demo.beatPulse, float(std::max(0.0, PULSE_PEAK - BEAT_DECAY * std::fmod(t, BEAT_SECONDS))));
-    relaxedStore(demo.accentPulse,
-                 float(std::max(0.0, PULSE_PEAK - ACCENT_DECAY * std::fmod(t, ACCENT_SECONDS))));
-}
-
 // Milliseconds on the wall clock, or of this thread's processor time.
 double nowMs(bool cpuClock)
 {
@@ -153,15 +134,6 @@ double nowMs(bool cpuClock)
     return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1.0e6;
 }
 
-// The value at rank ceil(q * n) of the sorted values (nearest rank).
-double percentile(std::vector<double> values, double q)
-{
-    std::sort(values.begin(), values.end());
-    size_t rank = size_t(std::ceil(q * double(values.size())));
-    if (rank < 1) rank = 1;
-    return values[rank - 1];
-}
-
 struct Summary {
     size_t frames;
     double median, p95, max, totalMs, medianBytes;
@@ -170,14 +142,12 @@ struct Summary {
 Summary summarise(const std::vector<FrameRecord>& records)
 {
     std::vector<double> ms, bytes;
-    double total = 0;
     for (const FrameRecord& r : records) {
         ms.push_back(r.ms);
         bytes.push_back(double(r.bytes));
-        total += r.ms;
     }
-    return {records.size(), percentile(ms, 0.5), percentile(ms, 0.95), percentile(ms, 1.0), total,
-            percentile(bytes, 0.5)};
+    const FrameTimes times = summariseTimes(ms);
+    return {times.frames, times.median, times.p95, times.max, times.totalMs, percentile(bytes, 0.5)};
 }
 
 }  // namespace
@@ -206,17 +176,16 @@ int toolBench(int argc, char** argv)
         }
     }
 
-    resetDemoState();
-    overlayRandomState = 1;
+    startSchedule();
     ScreenBuffer shown{};
     bool anyShown = false;
     std::string bytes;
     std::vector<FrameRecord> records;
-    records.reserve(size_t(ORDER_COUNT) * size_t(options.framesPerOrder));
+    records.reserve(size_t(BENCH_ORDER_COUNT) * size_t(options.framesPerOrder));
     std::vector<uint8_t> pixels(raster::pictureBytes(RASTER_SCALE));
     std::vector<double> rasterMs;
 
-    for (int order = 0; order < ORDER_COUNT; ++order) {
+    for (int order = 0; order < BENCH_ORDER_COUNT; ++order) {
         for (int i = 0; i < options.framesPerOrder; ++i) {
             setScheduledState(order, i, options.framesPerOrder);
             bytes.clear();

@@ -23,7 +23,7 @@
 #include "tool/capture_files.h"
 #include "tool/options.h"
 #include "tool/raw_cells.h"
-#include "tool/show_clock.h"
+#include "music/show_clock.h"
 #include "tool/tool.h"
 #include "video/video_file.h"
 

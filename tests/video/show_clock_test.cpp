@@ -12,7 +12,7 @@
 #include "music/tick_loop.h"
 #include "runtime/frame_loop.h"
 #include "state/demo_state.h"
-#include "tool/show_clock.h"
+#include "music/show_clock.h"
 
 namespace {
 
@@ -110,6 +110,32 @@ TEST(ShowClock, EachFrameSeesTheTicksStartingAtOrBeforeIt)
     }
     EXPECT_EQ(beats, 6);
 
+    closeShowClock(clock);
+}
+
+// The page decodes half a second ahead for its sound device: a tick's order
+// and triggers must wait until the device has played up to the tick's start.
+TEST(ShowClock, TicksDecodedAheadReachTheDemoWhenPlayed)
+{
+    const std::string song = clockSong();
+    const std::vector<DecodedTick> ticks = ticksOf(song);
+    resetDemoState();
+    ShowClock clock;
+    ASSERT_TRUE(openShowClock(clock, song.c_str(), FPS));
+    decodeAhead(clock, ticks[30].start);
+    EXPECT_GE(clock.decoded, ticks[30].start);
+    EXPECT_EQ(demo.beatCount.load(), 0);
+    EXPECT_EQ(clock.order, 0);
+
+    int beats = 0;
+    size_t seen = 0;
+    for (int64_t played = 0; played < ticks[30].start; played += 300) {
+        passSample(clock, played);
+        for (; seen < ticks.size() && ticks[seen].start <= played; ++seen) beats += ticks[seen].beats;
+        EXPECT_EQ(demo.beatCount.load(), beats) << "played " << played;
+        EXPECT_EQ(clock.order, ticks[seen - 1].order) << "played " << played;
+    }
+    EXPECT_GT(beats, 2);
     closeShowClock(clock);
 }
 

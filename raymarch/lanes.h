@@ -1,20 +1,19 @@
-// Rays in AVX2 registers, four to a register: the lane types the scene
-// formulas run on in fast_march_avx2.cpp, and the lane forms of the guarded sine, cosine and
-// wobble and of the exact remainder.
+// Rays in vector registers: the lane types the scene formulas run on in
+// lane_march.h, and the lane forms of the guarded sine, cosine and wobble and
+// of the exact remainder, built on one instruction set's register operations
+// (lane_ops_avx2.h or lane_ops_wasm.h, included first).
 //
 // A FloatLanes holds floats, each widened to double; narrow() rounds
 // each lane to float and back, the same IEEE rounding a scalar float() does,
 // and the operators are the plain double ones, so every lane gets the bits
-// its ray would get alone. Nothing fuses (no FMA instructions are allowed in
-// this build) and nothing reorders. Where a guard cannot vouch for a lane,
-// that lane alone is recomputed with the library.
+// its ray would get alone. Nothing fuses (no fused multiply-add instructions
+// are allowed in these builds) and nothing reorders. Where a guard cannot
+// vouch for a lane, that lane alone is recomputed with the library.
 //
-// Include only from the translation unit compiled with -mavx2; everything
-// here has internal linkage, so no AVX2 code can stand in for the baseline
-// build of a shared inline function.
+// Include only from a translation unit built for the instruction set of its
+// lane_ops; everything here has internal linkage, so no vector code can stand
+// in for the baseline build of a shared inline function.
 #pragma once
-
-#include <immintrin.h>
 
 #include <cmath>
 #include <cstddef>
@@ -28,31 +27,34 @@
 
 namespace {
 
-// G registers of four lanes make a set: the registers' steps are
+namespace ops = lane_ops;
+constexpr int WIDTH = ops::WIDTH;
+
+// G registers of WIDTH lanes make a set: the registers' steps are
 // independent, so the processor overlaps them, as the scalar marcher
 // overlaps two rays.
 template <int G>
 struct DoubleLanes {
     static constexpr int groups = G;
-    __m256d v[G];
+    ops::Reg v[G];
 };
 template <int G>
 struct FloatLanes {
     static constexpr int groups = G;
-    __m256d v[G];  // each lane a float value
+    ops::Reg v[G];  // each lane a float value
 };
 template <int G>
 struct LaneMask {
     static constexpr int groups = G;
-    __m256d v[G];  // all ones where true
+    ops::Reg v[G];  // all ones where true
 };
 template <int G>
 struct FloatMask {
     static constexpr int groups = G;
-    __m128 v[G];  // all ones where true, for lanes compared as floats
+    ops::FloatMaskReg v[G];  // all ones where true, for lanes compared as floats
 };
 template <int G>
-constexpr int allLanes = (1 << 4 * G) - 1;
+constexpr int allLanes = (1 << WIDTH * G) - 1;
 
 // T{{op(0), op(1), ...}}: op applied to each register.
 template <class T, class Op, size_t... g>
@@ -69,37 +71,37 @@ inline T byGroup(Op op)
 template <int G>
 inline DoubleLanes<G> lanes(double v)
 {
-    return byGroup<DoubleLanes<G>>([&](size_t) { return _mm256_set1_pd(v); });
+    return byGroup<DoubleLanes<G>>([&](size_t) { return ops::splat(v); });
 }
 template <int G>
 inline int bitsOf(LaneMask<G> m)
 {
     int bits = 0;
-    for (int g = 0; g < G; ++g) bits |= _mm256_movemask_pd(m.v[g]) << 4 * g;
+    for (int g = 0; g < G; ++g) bits |= ops::maskBits(m.v[g]) << WIDTH * g;
     return bits;
 }
 template <int G>
 inline int bitsOf(FloatMask<G> m)
 {
     int bits = 0;
-    for (int g = 0; g < G; ++g) bits |= _mm_movemask_ps(m.v[g]) << 4 * g;
+    for (int g = 0; g < G; ++g) bits |= ops::floatMaskBits(m.v[g]) << WIDTH * g;
     return bits;
 }
 
 template <int G>
 inline DoubleLanes<G> operator+(DoubleLanes<G> a, DoubleLanes<G> b)
 {
-    return byGroup<DoubleLanes<G>>([&](size_t g) { return _mm256_add_pd(a.v[g], b.v[g]); });
+    return byGroup<DoubleLanes<G>>([&](size_t g) { return ops::add(a.v[g], b.v[g]); });
 }
 template <int G>
 inline DoubleLanes<G> operator-(DoubleLanes<G> a, DoubleLanes<G> b)
 {
-    return byGroup<DoubleLanes<G>>([&](size_t g) { return _mm256_sub_pd(a.v[g], b.v[g]); });
+    return byGroup<DoubleLanes<G>>([&](size_t g) { return ops::sub(a.v[g], b.v[g]); });
 }
 template <int G>
 inline DoubleLanes<G> operator*(DoubleLanes<G> a, DoubleLanes<G> b)
 {
-    return byGroup<DoubleLanes<G>>([&](size_t g) { return _mm256_mul_pd(a.v[g], b.v[g]); });
+    return byGroup<DoubleLanes<G>>([&](size_t g) { return ops::mul(a.v[g], b.v[g]); });
 }
 template <int G>
 inline DoubleLanes<G> operator+(DoubleLanes<G> a, double b) { return a + lanes<G>(b); }
@@ -116,7 +118,7 @@ inline DoubleLanes<G> operator*(double a, DoubleLanes<G> b) { return lanes<G>(a)
 template <class L>
 inline L flipSign(L a)
 {
-    return byGroup<L>([&](size_t g) { return _mm256_xor_pd(a.v[g], _mm256_set1_pd(-0.0)); });
+    return byGroup<L>([&](size_t g) { return ops::bitsXor(a.v[g], ops::splat(-0.0)); });
 }
 template <int G>
 inline DoubleLanes<G> operator-(DoubleLanes<G> a) { return flipSign(a); }
@@ -124,24 +126,39 @@ template <int G>
 inline FloatLanes<G> operator-(FloatLanes<G> a) { return flipSign(a); }
 
 // Comparisons as C++ has them: false for NaN.
-template <int predicate, class L>
-inline LaneMask<L::groups> compare(L a, L b)
+template <class L, class Compare>
+inline LaneMask<L::groups> compare(L a, L b, Compare op)
 {
-    return byGroup<LaneMask<L::groups>>([&](size_t g) { return _mm256_cmp_pd(a.v[g], b.v[g], predicate); });
+    return byGroup<LaneMask<L::groups>>([&](size_t g) { return op(a.v[g], b.v[g]); });
 }
 // Lanes of values, doubles or floats.
 template <class L>
 concept ValueLanes = std::is_same_v<L, DoubleLanes<L::groups>> || std::is_same_v<L, FloatLanes<L::groups>>;
 template <ValueLanes L>
-inline LaneMask<L::groups> operator<(L a, L b) { return compare<_CMP_LT_OQ>(a, b); }
+inline LaneMask<L::groups> operator<(L a, L b)
+{
+    return compare(a, b, [](ops::Reg x, ops::Reg y) { return ops::less(x, y); });
+}
 template <ValueLanes L>
-inline LaneMask<L::groups> operator<=(L a, L b) { return compare<_CMP_LE_OQ>(a, b); }
+inline LaneMask<L::groups> operator<=(L a, L b)
+{
+    return compare(a, b, [](ops::Reg x, ops::Reg y) { return ops::lessEqual(x, y); });
+}
 template <ValueLanes L>
-inline LaneMask<L::groups> operator>(L a, L b) { return compare<_CMP_GT_OQ>(a, b); }
+inline LaneMask<L::groups> operator>(L a, L b)
+{
+    return compare(a, b, [](ops::Reg x, ops::Reg y) { return ops::greater(x, y); });
+}
 template <ValueLanes L>
-inline LaneMask<L::groups> operator>=(L a, L b) { return compare<_CMP_GE_OQ>(a, b); }
+inline LaneMask<L::groups> operator>=(L a, L b)
+{
+    return compare(a, b, [](ops::Reg x, ops::Reg y) { return ops::greaterEqual(x, y); });
+}
 template <ValueLanes L>
-inline LaneMask<L::groups> operator==(L a, L b) { return compare<_CMP_EQ_OQ>(a, b); }
+inline LaneMask<L::groups> operator==(L a, L b)
+{
+    return compare(a, b, [](ops::Reg x, ops::Reg y) { return ops::equal(x, y); });
+}
 template <int G>
 inline LaneMask<G> operator<(DoubleLanes<G> a, double b) { return a < lanes<G>(b); }
 template <int G>
@@ -153,7 +170,7 @@ inline LaneMask<G> operator>=(DoubleLanes<G> a, double b) { return a >= lanes<G>
 template <int G>
 inline LaneMask<G> operator&(LaneMask<G> a, LaneMask<G> b)
 {
-    return byGroup<LaneMask<G>>([&](size_t g) { return _mm256_and_pd(a.v[g], b.v[g]); });
+    return byGroup<LaneMask<G>>([&](size_t g) { return ops::bitsAnd(a.v[g], b.v[g]); });
 }
 template <int G>
 inline LaneMask<G> both(LaneMask<G> a, LaneMask<G> b) { return a & b; }
@@ -166,30 +183,30 @@ inline DoubleLanes<G> widen(FloatLanes<G> v)
 template <int G>
 inline FloatLanes<G> narrow(DoubleLanes<G> v)
 {
-    return byGroup<FloatLanes<G>>([&](size_t g) { return _mm256_cvtps_pd(_mm256_cvtpd_ps(v.v[g])); });
+    return byGroup<FloatLanes<G>>([&](size_t g) { return ops::narrow(v.v[g]); });
 }
 // Whether a and b round to the same float, compared as floats.
 template <int G>
 inline FloatMask<G> sameFloat(DoubleLanes<G> a, DoubleLanes<G> b)
 {
     return byGroup<FloatMask<G>>(
-        [&](size_t g) { return _mm_cmpeq_ps(_mm256_cvtpd_ps(a.v[g]), _mm256_cvtpd_ps(b.v[g])); });
+        [&](size_t g) { return ops::sameFloat(a.v[g], b.v[g]); });
 }
 template <int G>
 inline DoubleLanes<G> absOf(DoubleLanes<G> v)
 {
-    return byGroup<DoubleLanes<G>>([&](size_t g) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v.v[g]); });
+    return byGroup<DoubleLanes<G>>([&](size_t g) { return ops::bitsAndNot(ops::splat(-0.0), v.v[g]); });
 }
 template <int G>
 inline DoubleLanes<G> sqrtOf(DoubleLanes<G> v)
 {
-    return byGroup<DoubleLanes<G>>([&](size_t g) { return _mm256_sqrt_pd(v.v[g]); });
+    return byGroup<DoubleLanes<G>>([&](size_t g) { return ops::sqrtOf(v.v[g]); });
 }
 template <int G>
 inline DoubleLanes<G> truncOf(DoubleLanes<G> v)
 {
     return byGroup<DoubleLanes<G>>(
-        [&](size_t g) { return _mm256_round_pd(v.v[g], _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC); });
+        [&](size_t g) { return ops::truncOf(v.v[g]); });
 }
 // As the scalar int32 conversion: a whole number, and +0 rather than -0.
 template <int G>
@@ -197,25 +214,25 @@ inline DoubleLanes<G> wholeQuotient(DoubleLanes<G> v) { return truncOf(v) + 0.0;
 template <int G, class L>
 inline L pick(LaneMask<G> m, L a, L b)
 {
-    return byGroup<L>([&](size_t g) { return _mm256_blendv_pd(b.v[g], a.v[g], m.v[g]); });
+    return byGroup<L>([&](size_t g) { return ops::select(m.v[g], a.v[g], b.v[g]); });
 }
 
 // Lanes one at a time, for the few a guard leaves to the library.
 template <int G>
 struct LaneArray {
-    alignas(32) double v[4 * G];
+    alignas(ops::ALIGNMENT) double v[WIDTH * G];
 };
 template <class L>
 inline LaneArray<L::groups> toArray(L lanes)
 {
     LaneArray<L::groups> a;
-    for (int g = 0; g < L::groups; ++g) _mm256_store_pd(a.v + 4 * g, lanes.v[g]);
+    for (int g = 0; g < L::groups; ++g) ops::store(a.v + WIDTH * g, lanes.v[g]);
     return a;
 }
 template <class L>
 inline L fromArray(const LaneArray<L::groups>& a)
 {
-    return byGroup<L>([&](size_t g) { return _mm256_load_pd(a.v + 4 * g); });
+    return byGroup<L>([&](size_t g) { return ops::load(a.v + WIDTH * g); });
 }
 // value, with the lanes not in `good` replaced by f(input's lane); f takes
 // and returns a double.
@@ -225,7 +242,7 @@ inline L recomputeLanes(L value, In input, int good, Recompute f)
     if (good == allLanes<L::groups>) return value;
     LaneArray<L::groups> out = toArray(value);
     const LaneArray<L::groups> in = toArray(input);
-    for (int i = 0; i < 4 * L::groups; ++i)
+    for (int i = 0; i < WIDTH * L::groups; ++i)
         if (!(good >> i & 1)) out.v[i] = f(in.v[i]);
     return fromArray<L>(out);
 }
@@ -243,30 +260,29 @@ inline DoubleLanes<G> laneRemainder(DoubleLanes<G> a, double period)
 template <int G>
 struct QuadrantLanes {
     static constexpr int groups = G;
-    __m256i v[G];
+    ops::IntReg v[G];
 };
 template <int G>
 inline QuadrantLanes<G> quadrantOf(DoubleLanes<G> k, int shift)
 {
     const DoubleLanes<G> shifted = k + rounded_trig::ROUND_SHIFTER;
     return byGroup<QuadrantLanes<G>>([&](size_t g) {
-        return _mm256_add_epi64(_mm256_castpd_si256(shifted.v[g]), _mm256_set1_epi64x(shift));
+        return ops::addInt(ops::bitsOfDoubles(shifted.v[g]), ops::splatInt(shift));
     });
 }
 template <int G>
 inline LaneMask<G> oddQuadrant(QuadrantLanes<G> q)
 {
-    const __m256i one = _mm256_set1_epi64x(1);
-    return byGroup<LaneMask<G>>(
-        [&](size_t g) { return _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(q.v[g], one), one)); });
+    const ops::IntReg one = ops::splatInt(1);
+    return byGroup<LaneMask<G>>([&](size_t g) { return ops::equalInt(ops::andInt(q.v[g], one), one); });
 }
 // Flips the sign where bit 1 of q is set.
 template <int G>
 inline DoubleLanes<G> signOfQuadrant(DoubleLanes<G> v, QuadrantLanes<G> q)
 {
-    const __m256i two = _mm256_set1_epi64x(2);
+    const ops::IntReg two = ops::splatInt(2);
     return byGroup<DoubleLanes<G>>([&](size_t g) {
-        return _mm256_xor_pd(v.v[g], _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_and_si256(q.v[g], two), 62)));
+        return ops::bitsXor(v.v[g], ops::doublesOfBits(ops::shiftLeftInt(ops::andInt(q.v[g], two), 62)));
     });
 }
 

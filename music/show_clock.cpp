@@ -1,16 +1,16 @@
-// The song as the capture hears it: decoded a tick at a time ahead of the frames.
-#include "tool/show_clock.h"
+// The song as the capture and the page hear it: decoded a tick at a time
+// ahead of the frames, its ticks passed on the song's own sample count.
+#include "music/show_clock.h"
 
 #include <algorithm>
 
-#include "music/tick_loop.h"
 #include "runtime/music_sync.h"
 #include "state/demo_state.h"
 
 namespace {
 
-// One more tick: its sound, its order and, with callBack, its triggers.
-void decodeTick(ShowClock& clock, bool callBack)
+// One more tick: its sound now, its order and triggers once it is passed.
+void decodeTick(ShowClock& clock)
 {
     music::Tick tick;
     if (clock.silent || !music::playTick(clock.loop, tick)) {
@@ -18,11 +18,24 @@ void decodeTick(ShowClock& clock, bool callBack)
         return;
     }
     clock.sound.insert(clock.sound.end(), tick.samples, tick.samples + size_t(tick.frames) * music::MIX_CHANNELS);
+    PendingTick pending{clock.decoded, tick.order, tick.wrapped, tick.triggerCount, {}};
+    std::copy(tick.triggers, tick.triggers + tick.triggerCount, pending.triggers);
+    clock.pending.push_back(pending);
     clock.decoded += tick.frames;
-    clock.order = tick.order;
-    clock.passedEnd = clock.passedEnd || tick.wrapped;
-    if (callBack)
-        for (int i = 0; i < tick.triggerCount; ++i) dispatchTrigger(tick.triggers[i]);
+}
+
+// Passes the decoded ticks that start at or before `sample`; with callBack,
+// their triggers go through the demo's instrument callbacks.
+void passTicks(ShowClock& clock, int64_t sample, bool callBack)
+{
+    while (!clock.pending.empty() && clock.pending.front().start <= sample) {
+        const PendingTick& tick = clock.pending.front();
+        clock.order = tick.order;
+        clock.passedEnd = clock.passedEnd || tick.wrapped;
+        if (callBack)
+            for (int i = 0; i < tick.triggerCount; ++i) dispatchTrigger(tick.triggers[i]);
+        clock.pending.pop_front();
+    }
 }
 
 }  // namespace
@@ -46,10 +59,18 @@ int64_t frameSample(const ShowClock& clock, int64_t frame) { return frame * musi
 void enterFrame(ShowClock& clock, int64_t frame)
 {
     const int64_t start = frameSample(clock, frame);
-    while (!clock.silent && clock.decoded <= start) decodeTick(clock, true);
+    while (!clock.silent && clock.decoded <= start) decodeTick(clock);
+    passTicks(clock, start, true);
     demo.timeSec = double(frame) / double(clock.fps);
     demo.musicOrder = clock.order;
 }
+
+void decodeAhead(ShowClock& clock, int64_t until)
+{
+    while (!clock.silent && clock.decoded < until) decodeTick(clock);
+}
+
+void passSample(ShowClock& clock, int64_t sample) { passTicks(clock, sample, true); }
 
 const int16_t* takeSound(ShowClock& clock, int64_t end, bool complete, size_t& frames)
 {
@@ -57,7 +78,8 @@ const int16_t* takeSound(ShowClock& clock, int64_t end, bool complete, size_t& f
     clock.soundStart += int64_t(clock.taken);
     clock.taken = 0;
     if (complete) {
-        while (!clock.silent && clock.decoded < end) decodeTick(clock, false);
+        while (!clock.silent && clock.decoded < end) decodeTick(clock);
+        passTicks(clock, clock.decoded, false);
         if (clock.decoded < end) {
             clock.sound.resize(clock.sound.size() + size_t(end - clock.decoded) * music::MIX_CHANNELS, 0);
             clock.decoded = end;

@@ -1,0 +1,165 @@
+// murl13 in a page: the demo's frame loop run one frame per animation frame
+// by the page's script (hosts/web/page.js), on the song clock of the samples
+// the sound device has played; still frames and the benchmark for links and
+// tests. Everything here is called from the script.
+#include <emscripten.h>
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "hosts/web/web_console.h"
+#include "music/page_player.h"
+#include "music/tick_loop.h"
+#include "runtime/bench_schedule.h"
+#include "runtime/cell_workers.h"
+#include "runtime/frame_loop.h"
+#include "runtime/overlays.h"
+#include "state/console_host.h"
+#include "state/demo_state.h"
+#include "tool/frame_request.h"
+
+namespace {
+
+// One thread: the page needs no special headers from its server.
+constexpr int CELL_THREADS = 1;
+
+bool running = false;
+const int16_t* pendingSound = nullptr;  // sound taken for the device
+
+// The benchmark's frame times, overall and by effect.
+std::vector<double> benchTimes;
+std::map<int, std::vector<double>> benchTimesByEffect;
+double figures[5];
+
+const double* summaryOf(const std::vector<double>& ms)
+{
+    const FrameTimes times = summariseTimes(ms);
+    figures[0] = double(times.frames);
+    figures[1] = times.framesPerSecond();
+    figures[2] = times.median;
+    figures[3] = times.p95;
+    figures[4] = times.max;
+    return figures;
+}
+
+}  // namespace
+
+extern "C" {
+
+// Starts the show: console, clock, song (the file GLIMVEX.oXM that the page
+// has put in the module's file system, if it could fetch it). Returns 1 when
+// the song plays, 0 when it did not load: the error box is open then.
+EMSCRIPTEN_KEEPALIVE int murl13_start()
+{
+    resetDemoState();
+    overlayRandomState = 1;
+    screenBuffer = ScreenBuffer{};
+    web::useSongClock(0.0);
+    startDemo();
+    running = true;
+    if (demo.song != nullptr) return 1;
+    // No song, no song clock: the demo runs on the page's clock from here.
+    web::useWallClock();
+    demo.startTimeMs = double(clockMs());
+    return 0;
+}
+
+// Sound for the device: decodes on until `until` stereo frames of the song
+// are decoded and returns how many frames are new; their 16-bit interleaved
+// samples are at murl13_sound().
+EMSCRIPTEN_KEEPALIVE int murl13_take_sound(double until)
+{
+    size_t frames = 0;
+    pendingSound = pageSongTakeSound(int64_t(until), frames);
+    return int(frames);
+}
+EMSCRIPTEN_KEEPALIVE const int16_t* murl13_sound() { return pendingSound; }
+
+// One frame of the show after the device has played `played` stereo frames
+// of the song. Returns 1 while the show goes on, 0 when it has ended at order
+// 39 or above, 2 when Escape stopped it.
+EMSCRIPTEN_KEEPALIVE int murl13_frame(double played)
+{
+    if (!running) return 0;
+    if (pageSongPlaying()) {
+        pageSongPlayed(int64_t(played));
+        web::useSongClock(played * 1000.0 / music::MIX_RATE);
+    }
+    if (runFrame(CELL_THREADS)) return 1;
+    const int outcome = demo.musicOrder >= FINAL_ORDER ? 0 : 2;
+    endDemo();
+    running = false;
+    return outcome;
+}
+
+EMSCRIPTEN_KEEPALIVE void murl13_escape() { web::pressEscape(); }
+EMSCRIPTEN_KEEPALIVE int murl13_box_open() { return web::errorBoxOpen() ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE void murl13_dismiss_box() { web::dismissErrorBox(); }
+EMSCRIPTEN_KEEPALIVE int murl13_order() { return demo.musicOrder; }
+// The cells last drawn (80 by 50, a 16-bit glyph then a 16-bit attribute).
+EMSCRIPTEN_KEEPALIVE const CharInfo* murl13_cells() { return screenBuffer.data(); }
+EMSCRIPTEN_KEEPALIVE double murl13_song_time() { return demo.timeSec; }
+EMSCRIPTEN_KEEPALIVE int murl13_song_silent() { return pageSongSilent() ? 1 : 0; }
+
+// A still frame from the frame command's options, one per line ("--time",
+// "1.5", ...). Returns 0 when drawn, else the parser's status (its message
+// went to the console).
+EMSCRIPTEN_KEEPALIVE int murl13_still(const char* lines)
+{
+    std::vector<std::string> words;
+    std::string word;
+    for (const char* c = lines; *c; ++c) {
+        if (*c == '\n') words.push_back(std::move(word)), word.clear();
+        else word += *c;
+    }
+    if (!word.empty()) words.push_back(word);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    FrameRequest request;
+    const int status = parseFrameRequest(int(argv.size()), argv.data(), request);
+    if (status != 0) return status;
+    renderRequestedFrame(request);
+    presentFrame();
+    return 0;
+}
+
+// The benchmark's schedule, a frame per call from murl13_bench_start on:
+// returns its time in milliseconds (timeline, view rule, cells and logos, as
+// the workbench's bench without the terminal's encoding) and shows it.
+EMSCRIPTEN_KEEPALIVE void murl13_bench_start()
+{
+    startSchedule();
+    benchTimes.clear();
+    benchTimesByEffect.clear();
+}
+
+EMSCRIPTEN_KEEPALIVE double murl13_bench_frame(int order, int i)
+{
+    setScheduledState(order, i, BENCH_FRAMES_PER_ORDER);
+    const double start = emscripten_get_now();
+    applyTimeline();
+    updateViewDistance();
+    renderCellsFast(CELL_THREADS);
+    stampOverlays();
+    const double ms = emscripten_get_now() - start;
+    benchTimes.push_back(ms);
+    benchTimesByEffect[demo.effectId].push_back(ms);
+    presentFrame();
+    return ms;
+}
+
+// Figures of the frames so far: frames, frames/s, median, p95, max (ms), of
+// effect `effect`, or of all frames for -1.
+EMSCRIPTEN_KEEPALIVE const double* murl13_bench_summary(int effect)
+{
+    if (effect < 0) return summaryOf(benchTimes);
+    return summaryOf(benchTimesByEffect[effect]);
+}
+
+EMSCRIPTEN_KEEPALIVE int murl13_bench_orders() { return BENCH_ORDER_COUNT; }
+EMSCRIPTEN_KEEPALIVE int murl13_bench_frames_per_order() { return BENCH_FRAMES_PER_ORDER; }
+
+}  // extern "C"

@@ -195,10 +195,12 @@ TEST(Capture, StartBeginsWithTheShowsOwnStateAndSound)
     EXPECT_TRUE(bytesOf(partCells) == std::vector<uint8_t>(wholeRaw.begin() + 20 * CELL_COUNT * 4, wholeRaw.end()));
     const std::vector<int16_t> sound = decoderSound(song, 30 * 4410);
     EXPECT_TRUE(readBack(part).sound == std::vector<int16_t>(sound.begin() + 20 * 4410 * 2, sound.end()));
-    // The show ends at order 39 (6.6 s): a later start has nothing to show.
+    // The show ends at order 39 (6.6 s): a later start has nothing to show,
+    // and the file from before is left as it was.
+    const std::vector<uint8_t> before = bytesOf(part);
     EXPECT_EQ(capture(part + " --start 7" + options), std::make_pair(1, std::string()));
-    EXPECT_FALSE(exists(part));
-    for (const std::string& path : {gif, whole, wholeCells, partCells}) std::remove(path.c_str());
+    EXPECT_TRUE(bytesOf(part) == before);
+    for (const std::string& path : {gif, whole, wholeCells, part, partCells}) std::remove(path.c_str());
 }
 
 TEST(Capture, FailuresLeaveNoFileBehind)

@@ -6,13 +6,16 @@
 Renders `frame --format raw` with both on states of every effect (each order of
 the timeline, the flat scenes and the warp by --effect) at times, beats, pulses
 and view distances drawn from a fixed seed, and compares the bytes. The
-Windows tool runs under Wine through scripts/wine-run.sh. Exit 1 when any
-state differs (up to five are named), 0 when all agree.
+Windows tool runs under Wine through scripts/wine-run.sh. Also checks that
+both Windows programs' --version name the project's version and the commit
+checked out. Exit 1 when any state or version line differs (up to five states
+are named), 0 when all agree.
 """
 
 import concurrent.futures
 import os
 import random
+import re
 import subprocess
 import sys
 
@@ -47,6 +50,16 @@ def cells(command):
     return result.stdout
 
 
+def expected_version(program):
+    """The --version line of a build of the checkout as it is now."""
+    with open(os.path.join(ROOT, "CMakeLists.txt")) as cmake:
+        version = re.search(r"project\(murl13 VERSION ([0-9.]+)", cmake.read()).group(1)
+    head = subprocess.run(["git", "-C", ROOT, "rev-parse", "--short=7", "HEAD"], stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, text=True)
+    commit = " (git %s)" % head.stdout.strip() if head.returncode == 0 and head.stdout.strip() else ""
+    return "%s %s%s" % (program, version, commit)
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__, file=sys.stderr)
@@ -74,7 +87,14 @@ def main():
     for line in differ[:5]:
         print("differs: " + line)
     print("%d states, %d differ" % (len(picks), len(differ)))
-    return 1 if differ else 0
+    versions_differ = 0
+    for program in ("murl13", "murl13-tool"):
+        exe = os.path.join(os.path.dirname(windows), program + ".exe")
+        line = cells([os.path.join(ROOT, "scripts", "wine-run.sh"), exe, "--version"]).decode().rstrip("\r\n")
+        expected = expected_version(program)
+        print("%s --version: %s%s" % (program, line, "" if line == expected else " (expected %s)" % expected))
+        versions_differ += line != expected
+    return 1 if differ or versions_differ else 0
 
 
 if __name__ == "__main__":

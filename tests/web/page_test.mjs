@@ -1,7 +1,7 @@
 // The page in headless Chromium: node page_test.mjs SITE MURL13_TOOL MODE, MODE
 // still (still frames equal the workbench's PNG; ?bench runs its schedule), show
-// (a click starts the show with sound on the song clock; Escape stops it) or
-// missing (no song: the error box, then the plasma).
+// (a click starts the show with sound on the song clock; a hidden tab waits;
+// Escape stops it) or missing (no song: the error box, then the plasma).
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readdirSync, rmSync, symlinkSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -98,6 +98,18 @@ async function show(browser, url) {
   const [first, seen] = await browser.evaluate(`[murl13.orderTimes[0], murl13.orderTimes[1]]`);
   expect(first < 0.5 && seen >= expected && seen <= expected + 0.25,
     `order 1 first shown at ${seen.toFixed(3)} s of song (the song reaches it at ${expected} s)`);
+
+  // A hidden tab: the sound, and with it the song clock, waits where it was.
+  const setHidden = (hidden) => browser.evaluate(`Object.defineProperty(document, 'hidden',
+    { value: ${hidden}, configurable: true }); document.dispatchEvent(new Event('visibilitychange'))`);
+  await setHidden(true);
+  await browser.until(`murl13.audio === 'suspended'`, 5, 'a hidden tab suspends the sound');
+  const hiddenAt = await browser.evaluate('murl13.songTime');
+  await sleep(1000);
+  const stillAt = await browser.evaluate('murl13.songTime');
+  await setHidden(false);
+  await browser.until(`murl13.audio === 'running' && murl13.songTime > ${stillAt} + 0.2`, 5, 'and resumes');
+  expect(stillAt - hiddenAt < 0.2, `hidden for a second, the song clock moved ${(stillAt - hiddenAt).toFixed(3)} s`);
 
   await browser.key('Escape', 27);
   await browser.until(`murl13.state === 'stopped'`, 5, 'Escape stops the show');

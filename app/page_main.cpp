@@ -14,7 +14,6 @@
 #include "music/page_player.h"
 #include "music/tick_loop.h"
 #include "runtime/bench_schedule.h"
-#include "runtime/cell_workers.h"
 #include "runtime/frame_loop.h"
 #include "runtime/overlays.h"
 #include "state/console_host.h"
@@ -140,10 +139,7 @@ EMSCRIPTEN_KEEPALIVE double murl13_bench_frame(int order, int i)
 {
     setScheduledState(order, i, BENCH_FRAMES_PER_ORDER);
     const double start = emscripten_get_now();
-    applyTimeline();
-    updateViewDistance();
-    renderCellsFast(CELL_THREADS);
-    stampOverlays();
+    renderFrame(CELL_THREADS);
     const double ms = emscripten_get_now() - start;
     benchTimes.push_back(ms);
     benchTimesByEffect[demo.effectId].push_back(ms);

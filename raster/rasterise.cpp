@@ -53,4 +53,18 @@ void rasteriseCells(const CharInfo* cells, int scale, uint8_t* rgb, size_t rowSt
     }
 }
 
+void rasteriseIndexes(const CharInfo* cells, uint8_t* indexes, size_t rowStride)
+{
+    for (int y = 0; y < PICTURE_HEIGHT; ++y) {
+        const CharInfo* row = cells + (y / GLYPH_HEIGHT) * SCREEN_COLUMNS;
+        uint8_t* out = indexes + size_t(y) * rowStride;
+        for (int x = 0; x < SCREEN_COLUMNS; ++x) {
+            const CharInfo cell = row[x];
+            const unsigned bits = vgaFont[cell.glyph & 0xFF][y % GLYPH_HEIGHT];
+            const uint8_t colours[2] = {uint8_t(cell.attr >> 4 & 15), uint8_t(cell.attr & 15)};
+            for (int px = 0; px < GLYPH_WIDTH; ++px) *out++ = colours[bits >> (7 - px) & 1];
+        }
+    }
+}
+
 }  // namespace raster

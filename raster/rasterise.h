@@ -35,4 +35,8 @@ constexpr size_t pictureBytes(int scale) { return pictureRowBytes(scale) * size_
 // the foreground colour, bits 4-7 the background (all 16, no blinking).
 void rasteriseCells(const CharInfo* cells, int scale, uint8_t* rgb, size_t rowStride);
 
+// The same 640 by 400 pixels by their colour number (0 to 15), one byte a
+// pixel, rows `rowStride` bytes apart (at least 640).
+void rasteriseIndexes(const CharInfo* cells, uint8_t* indexes, size_t rowStride);
+
 }  // namespace raster

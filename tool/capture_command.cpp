@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "music/song_scan.h"
+#include "raster/picture_layout.h"
 #include "raster/rasterise.h"
 #include "runtime/cell_workers.h"
 #include "runtime/frame_loop.h"
@@ -21,6 +21,7 @@
 #include "runtime/overlays.h"
 #include "state/demo_state.h"
 #include "tool/capture_files.h"
+#include "tool/capture_length.h"
 #include "tool/options.h"
 #include "tool/raw_cells.h"
 #include "music/show_clock.h"
@@ -30,18 +31,25 @@
 namespace {
 
 const char USAGE[] =
-    "usage: murl13-tool capture OUT [--fps N] [--scale N] [--start S] [--seconds S]\n"
-    "         [--song FILE] [--cells FILE]\n"
+    "usage: murl13-tool capture OUT [--fps N] [--scale N | --size WxH] [--start S]\n"
+    "         [--seconds S] [--song FILE] [--cells FILE]\n"
     "\n"
     "Renders the show offline, frame k at song time k / N, and writes it to OUT with\n"
     "the song as its sound track. OUT's extension picks the kind of file:\n"
-    "  .mp4   H.264 and AAC\n"
-    "  .mkv   lossless FFV1 (RGB) and FLAC\n"
-    "  .webm  VP9 and Opus\n"
+    "  .mp4   H.264 and AAC (48 kHz), the index at the front for playing while\n"
+    "         it downloads\n"
+    "  .mkv   lossless FFV1 (RGB) and FLAC (the song's own 44.1 kHz)\n"
+    "  .webm  VP9 and Opus (48 kHz)\n"
     "  .gif   an animated GIF in the 16 VGA colours, without sound\n"
     "  --fps N       frames per second, 1 to 240 (default 60); for a GIF one of 1, 2,\n"
     "                4, 5, 10, 20, 25 or 50 (default 25)\n"
     "  --scale N     pixels per console pixel, 1 to 8 (default 2: 1280 by 800)\n"
+    "  --size WxH    a frame of W by H pixels, both even, from 640x400 to 7680x4320\n"
+    "                (1920x1080, 2560x1440, 3840x2160 for video sites): the picture\n"
+    "                centred on black at the largest whole scale when that fills\n"
+    "                nine tenths of the height, else filling the height with each\n"
+    "                console pixel a block of whole pixels, the blocks differing by\n"
+    "                at most one (1920x1080: 1728 by 1080)\n"
     "  --start S     begin the video, and its sound, with the first frame at or\n"
     "                after song time S; the song still plays from 0 to there\n"
     "  --seconds S   make S seconds of video, ceil(S * N) frames, instead of\n"
@@ -51,8 +59,10 @@ const char USAGE[] =
     "                16-bit glyph then a 16-bit attribute, little-endian\n";
 
 constexpr int MAX_FPS = 240;
+constexpr int MAX_WIDTH = 7680, MAX_HEIGHT = 4320;
 constexpr int DEFAULT_FPS = 60;
 constexpr int DEFAULT_GIF_FPS = 25;
+constexpr int DEFAULT_SCALE = 2;
 constexpr double MAX_SECONDS = 24.0 * 3600.0;
 constexpr double PROGRESS_INTERVAL = 0.1;  // seconds between progress lines
 constexpr int PROGRESS_BAR = 30;           // characters
@@ -60,7 +70,9 @@ constexpr int PROGRESS_BAR = 30;           // characters
 struct CaptureOptions {
     const char* out = nullptr;
     int fps = 0;  // 0: not given
-    int scale = 2;
+    int scale = 0;  // 0: not given
+    int width = 0, height = 0;  // --size; 0: not given
+    raster::PictureLayout layout;
     double start = 0;    // song time of the first frame
     double seconds = 0;  // 0: the whole show
     const char* song = SONG_FILE_NAME;
@@ -73,6 +85,19 @@ int usageError(const char* message, const char* value)
     else std::fprintf(stderr, "murl13-tool capture: %s\n", message);
     std::fputs(USAGE, stderr);
     return USAGE_ERROR;
+}
+
+// "WxH": two even numbers within the sizes a capture takes.
+bool parseSize(const char* text, int& width, int& height)
+{
+    const char* x = std::strchr(text, 'x');
+    if (x == nullptr) return false;
+    const auto w = parseInteger(std::string(text, size_t(x - text)).c_str(), raster::PICTURE_WIDTH, MAX_WIDTH);
+    const auto h = parseInteger(x + 1, raster::PICTURE_HEIGHT, MAX_HEIGHT);
+    if (!w || !h || *w % 2 != 0 || *h % 2 != 0) return false;
+    width = int(*w);
+    height = int(*h);
+    return true;
 }
 
 // Returns 0 when every option was understood, -1 after --help, else the usage
@@ -101,6 +126,9 @@ int parseOptions(int argc, char** argv, CaptureOptions& options, video::Format& 
             auto n = parseInteger(value, 1, raster::MAX_SCALE);
             if (!n) return usageError("bad scale (1 to 8)", value);
             options.scale = int(*n);
+        } else if (is("--size")) {
+            if (!parseSize(value, options.width, options.height))
+                return usageError("bad size (WxH, both even, 640x400 to 7680x4320)", value);
         } else if (is("--seconds")) {
             auto s = parseDouble(value);
             if (!s || !(*s > 0.0) || *s > MAX_SECONDS) return usageError("bad length (above 0, at most 86400)", value);
@@ -126,31 +154,21 @@ int parseOptions(int argc, char** argv, CaptureOptions& options, video::Format& 
             return usageError("a GIF shows only 1, 2, 4, 5, 10, 20, 25 or 50 frames a second", nullptr);
     }
     if (options.fps == 0) options.fps = DEFAULT_FPS;
+    if (options.scale != 0 && options.width != 0) return usageError("--scale and --size both say the size: give one", nullptr);
+    options.layout = options.width != 0 ? raster::layoutForSize(options.width, options.height)
+                                        : raster::layoutForScale(options.scale != 0 ? options.scale : DEFAULT_SCALE);
     return 0;
 }
 
 // The show's frame that begins the video: the first at or after --start.
 int64_t firstFrameOf(const CaptureOptions& options) { return int64_t(std::ceil(options.start * options.fps)); }
 
-// How many frames the capture will have, for the progress bar: exact with
-// --seconds, else from a quick scan of the song to its order 39.
-int64_t expectedFrames(const CaptureOptions& options)
-{
-    if (options.seconds > 0) return int64_t(std::ceil(options.seconds * options.fps));
-    const SongScan scan = scanSong(options.song, MAX_SECONDS);
-    double end = scan.endTime;
-    for (const SongEvent& event : scan.events) {
-        if (!event.isTrigger && event.value >= FINAL_ORDER) {
-            end = event.time;
-            break;
-        }
-    }
-    return std::max<int64_t>(0, int64_t(std::ceil(end * options.fps)) + 1 - firstFrameOf(options));
-}
-
+// The progress of the show's frames, those before --start included (they are
+// rendered too, only not written).
 struct Progress {
     bool shown = false;
     int64_t total = 0;
+    std::string size;  // "WxH" of the frames
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
     double lastShown = -1.0;
 };
@@ -172,10 +190,10 @@ void showProgress(Progress& progress, int64_t frames)
     const int filled = int(done * PROGRESS_BAR);
     const double rate = elapsed > 0 ? double(frames) / elapsed : 0.0;
     const int left = rate > 0 ? int(double(total - frames) / rate + 0.5) : 0;
-    std::fprintf(stderr, "\r[%s%s] %3d%%  %lld/%lld frames  %.1f fps  %d:%02d left\x1b[K",
+    std::fprintf(stderr, "\r[%s%s] %3d%%  %lld/%lld frames  %s  %.1f fps  %d:%02d left\x1b[K",
                  std::string(size_t(filled), '#').c_str(), std::string(size_t(PROGRESS_BAR - filled), '-').c_str(),
-                 int(done * 100.0), static_cast<long long>(frames), static_cast<long long>(total), rate, left / 60,
-                 left % 60);
+                 int(done * 100.0), static_cast<long long>(frames), static_cast<long long>(total),
+                 progress.size.c_str(), rate, left / 60, left % 60);
     std::fflush(stderr);
 }
 
@@ -211,6 +229,27 @@ int failure(Outputs& outputs, const Progress& progress, const std::string& messa
     return 1;
 }
 
+// The show's frames the capture renders: to the end of --seconds, else to the
+// show's end. Refuses (status 1, saying why) a song that does not load, has
+// nothing to play, or whose show ends before --start, before anything is
+// rendered or written: -1 then.
+int64_t showFramesToRender(const CaptureOptions& options)
+{
+    const int64_t firstFrame = firstFrameOf(options);
+    const int64_t written = options.seconds > 0 ? int64_t(std::ceil(options.seconds * options.fps)) : 0;
+    // With --seconds the show only has to reach the first frame written.
+    const int64_t limit = written > 0 ? firstFrame + 1 : int64_t(std::ceil(MAX_SECONDS * options.fps)) + 1;
+    const int64_t shown = showFrameCount(options.song, options.fps, FINAL_ORDER, limit);
+    if (shown > firstFrame) return written > 0 ? firstFrame + written : shown;
+    char text[80];
+    std::snprintf(text, sizeof text, "the show ends at %.2f s, before --start", double(shown - 1) / options.fps);
+    const std::string problem = shown < 0    ? std::string("cannot load the song '") + options.song + "'"
+                                : shown == 0 ? std::string("the song '") + options.song + "' has nothing to play"
+                                             : std::string(text);
+    std::fprintf(stderr, "murl13-tool capture: %s\n", problem.c_str());
+    return -1;
+}
+
 }  // namespace
 
 int toolCapture(int argc, char** argv)
@@ -225,6 +264,8 @@ int toolCapture(int argc, char** argv)
         std::fprintf(stderr, "murl13-tool capture: %s\n", clash.c_str());
         return USAGE_ERROR;
     }
+    const int64_t showFrames = showFramesToRender(options);
+    if (showFrames < 0) return 1;
 
     // From here on a signal that ends the process removes the unfinished files.
     removeTemporariesOnEndingSignals();
@@ -244,16 +285,15 @@ int toolCapture(int argc, char** argv)
         closeShowClock(clock);
         return failure(outputs, progress, std::string(options.cells) + ": " + std::strerror(errno));
     }
-    const int width = raster::PICTURE_WIDTH * options.scale;
-    const int height = raster::PICTURE_HEIGHT * options.scale;
-    outputs.video = video::openVideoFile(outputs.videoFile.writing, format, width, height, options.fps, error);
+    outputs.video = video::openVideoFile(outputs.videoFile.writing, format, options.layout, options.fps, error);
     if (outputs.video == nullptr) {
         closeShowClock(clock);
         return failure(outputs, progress, error);
     }
     progress.shown = isatty(STDERR_FILENO);
     if (progress.shown) {
-        progress.total = expectedFrames(options);
+        progress.total = showFrames;
+        progress.size = std::to_string(options.layout.frameWidth) + "x" + std::to_string(options.layout.frameHeight);
         setEndingSignalNote("\r\x1b[K");
     }
     progress.start = std::chrono::steady_clock::now();
@@ -266,8 +306,7 @@ int toolCapture(int argc, char** argv)
     // them) but are not written, nor is their sound.
     const int64_t firstFrame = firstFrameOf(options);
     clock.soundFrom = frameSample(clock, firstFrame);
-    const int64_t frameLimit = options.seconds > 0 ? firstFrame + int64_t(std::ceil(options.seconds * options.fps)) : -1;
-    std::vector<uint8_t> rgb(raster::pictureBytes(options.scale));
+    const int64_t frameLimit = options.seconds > 0 ? showFrames : -1;
     int64_t show = 0;    // the show's frames so far
     int64_t frames = 0;  // of them, the frames written
     bool songStopped = false;
@@ -283,9 +322,7 @@ int toolCapture(int argc, char** argv)
         renderFrame(threads);
         const bool written = show >= firstFrame;
         if (written) {
-            raster::rasteriseCells(screenBuffer.data(), options.scale, rgb.data(),
-                                   raster::pictureRowBytes(options.scale));
-            ok = video::writePicture(outputs.video, rgb.data(), raster::pictureRowBytes(options.scale), error);
+            ok = video::writePicture(outputs.video, screenBuffer.data(), error);
             if (ok && outputs.cells && !writeRawCells(outputs.cells)) {
                 ok = false;
                 error = std::string(options.cells) + ": " + std::strerror(errno);
@@ -297,7 +334,7 @@ int toolCapture(int argc, char** argv)
         decayPulses();
         ++show;
         if (written) ++frames;
-        showProgress(progress, frames);
+        showProgress(progress, show);
         if (frameLimit < 0 && demo.musicOrder >= FINAL_ORDER) break;
     }
     if (ok) {
@@ -305,10 +342,9 @@ int toolCapture(int argc, char** argv)
         const int16_t* sound = takeSound(clock, frameSample(clock, show), true, soundFrames);
         if (frames > 0) ok = video::writeSound(outputs.video, sound, soundFrames, error);
         if (ok && frames == 0) {
+            // Counted beforehand, so only a song that changed meanwhile comes here.
             ok = false;
-            char text[80];
-            std::snprintf(text, sizeof text, "the show ends at %.2f s, before --start", double(show - 1) / options.fps);
-            error = show > 0 ? std::string(text) : std::string("the song '") + options.song + "' has nothing to play";
+            error = std::string("the song '") + options.song + "' has nothing to show after --start";
         }
     }
     closeShowClock(clock);

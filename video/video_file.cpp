@@ -1,12 +1,20 @@
 // The video writer on libavformat and libavcodec: one picture stream and one
-// sound stream, interleaved by the muxer. Pictures are converted by libswscale,
-// sound is resampled and reformatted by libswresample and cut into the sound
-// encoder's frame size in a FIFO. A GIF's pictures are mapped to the VGA
-// palette here, so the file holds those 16 colours and no others. Everything is written bit-exact (no
-// version strings, no random identifiers), so the same input makes the same file.
+// sound stream, interleaved by the muxer. Pictures are drawn from the cells
+// straight into the encoder's pixel format (frame_planes.h): Y'CbCr 4:2:0,
+// RGB, or the GIF's palette indexes, so a GIF holds the 16 VGA colours and no
+// others. Sound is resampled and reformatted by libswresample and cut into the
+// sound encoder's frame size in a FIFO. Everything is written bit-exact (no
+// version strings, no random identifiers), so the same input makes the same
+// file.
+//
+// The caller's thread only queues cells and sound; one writing thread draws
+// and encodes them in order, while the encoders run threads of their own.
 #include "video/video_file.h"
 
+#include <sys/stat.h>
+
 #include "raster/rasterise.h"
+#include "video/frame_planes.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -14,12 +22,17 @@ extern "C" {
 #include <libavutil/audio_fifo.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace video {
 
@@ -31,14 +44,22 @@ struct Codecs {
     const char* muxer;
     const char* picture;  // encoder names
     const char* sound;  // null: no sound track
+    int soundRate;
 };
 
 const Codecs CODECS[] = {
-    {".mp4", Format::Mp4, "mp4", "libx264", "aac"},
-    {".mkv", Format::Mkv, "matroska", "ffv1", "flac"},
-    {".webm", Format::Webm, "webm", "libvpx-vp9", "libopus"},
-    {".gif", Format::Gif, "gif", "gif", nullptr},
+    {".mp4", Format::Mp4, "mp4", "libx264", "aac", SHARED_SOUND_RATE},
+    {".mkv", Format::Mkv, "matroska", "ffv1", "flac", SOUND_RATE},
+    {".webm", Format::Webm, "webm", "libvpx-vp9", "libopus", SHARED_SOUND_RATE},
+    {".gif", Format::Gif, "gif", "gif", nullptr, 0},
 };
+
+// Pictures queued but not drawn yet: enough for the caller to run ahead by a
+// frame or two, few enough that the queue stays small.
+constexpr size_t MAX_QUEUED_PICTURES = 3;
+
+// H.264 frames this large (1920x1080 and up) are encoded for speed and bounded memory.
+constexpr int64_t LARGE_FRAME_PIXELS = 1920 * 1080;
 
 const Codecs& codecsFor(Format format)
 {
@@ -56,15 +77,22 @@ std::string averror(int code)
 
 }  // namespace
 
+// One piece of work for the writing thread: a picture or some sound.
+struct Work {
+    bool isPicture = false;
+    ScreenBuffer cells;
+    std::vector<int16_t> sound;
+};
+
 struct VideoFile {
     std::string path;
+    Format format = Format::Mp4;
     AVFormatContext* muxer = nullptr;
     bool fileOpen = false;  // the muxer's file handle is open
     AVCodecContext* pictureCodec = nullptr;
     AVCodecContext* soundCodec = nullptr;
     AVStream* pictureStream = nullptr;
     AVStream* soundStream = nullptr;
-    SwsContext* scaler = nullptr;
     SwrContext* resampler = nullptr;
     AVAudioFifo* fifo = nullptr;
     AVFrame* picture = nullptr;
@@ -72,8 +100,25 @@ struct VideoFile {
     AVPacket* packet = nullptr;
     int64_t picturesSent = 0;
     int64_t soundSent = 0;  // samples at the encoder's rate
-    int width = 0, height = 0;
-    uint32_t lastRgb = 0, lastIndex = 0;  // the GIF's last colour mapped, and its index
+    raster::PictureLayout layout;
+    // Drawing: the console picture's palette indexes, where each plane's
+    // pixels come from, and the 16 colours in each plane's terms.
+    std::vector<uint8_t> indexes = std::vector<uint8_t>(INDEX_BYTES);
+    PlaneMap fullPlane, halfPlane;
+    YuvColours yuv{};
+    uint32_t packed[16] = {};  // RGB pixels, or the GIF's palette
+    uint8_t paletteIndex[16] = {};
+
+    // The writing thread and its queue; `failed` and `error` say why it stopped.
+    std::thread writer;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<Work> queue;
+    size_t queuedPictures = 0;
+    bool closing = false;  // no more work comes: write what is queued, then stop
+    bool dropping = false;  // stop at once, dropping what is queued
+    bool failed = false;
+    std::string error;
 };
 
 bool gifShowsRate(int fps) { return fps >= 1 && fps <= 50 && 100 % fps == 0; }
@@ -106,7 +151,6 @@ void freeAll(VideoFile* file)
     avformat_free_context(file->muxer);
     avcodec_free_context(&file->pictureCodec);
     avcodec_free_context(&file->soundCodec);
-    sws_freeContext(file->scaler);
     swr_free(&file->resampler);
     if (file->fifo) av_audio_fifo_free(file->fifo);
     av_frame_free(&file->picture);
@@ -170,8 +214,8 @@ bool openPictureCodec(VideoFile* file, Format format, int fps, std::string& erro
     const AVCodec* encoder = findEncoder(codecsFor(format).picture, error);
     if (encoder == nullptr) return false;
     AVCodecContext* c = file->pictureCodec = avcodec_alloc_context3(encoder);
-    c->width = file->width;
-    c->height = file->height;
+    c->width = file->layout.frameWidth;
+    c->height = file->layout.frameHeight;
     c->time_base = AVRational{1, fps};
     c->framerate = AVRational{fps, 1};
     c->flags |= AV_CODEC_FLAG_BITEXACT;
@@ -190,10 +234,13 @@ bool openPictureCodec(VideoFile* file, Format format, int fps, std::string& erro
         c->slices = 4;
         av_opt_set_int(c->priv_data, "context", 1, 0);
     } else {
+        // Players take HD frames for BT.709 and smaller ones for BT.601, as
+        // the tags say; the colours are converted by the same matrix.
+        const bool hd = c->height >= HD_LINES;
         c->pix_fmt = AV_PIX_FMT_YUV420P;
-        c->colorspace = AVCOL_SPC_SMPTE170M;
-        c->color_primaries = AVCOL_PRI_SMPTE170M;
-        c->color_trc = AVCOL_TRC_SMPTE170M;
+        c->colorspace = hd ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+        c->color_primaries = hd ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+        c->color_trc = hd ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
         c->color_range = AVCOL_RANGE_MPEG;
         c->gop_size = fps * 4;
     }
@@ -203,6 +250,16 @@ bool openPictureCodec(VideoFile* file, Format format, int fps, std::string& erro
         // makes files twice as large.)
         av_opt_set(c->priv_data, "preset", "superfast", 0);
         av_opt_set(c->priv_data, "crf", "16", 0);
+        if (int64_t(c->width) * c->height >= LARGE_FRAME_PIXELS) {
+            // Large frames cost the encoder most of the capture's time: no
+            // B-frames and CAVLC in place of CABAC halve it, for files a
+            // quarter larger, and no deblocking keeps the enlarged pixels hard
+            // and the files smaller. The threads share each frame's rows, so
+            // that it holds no frames in flight (a 3840x2160 capture took
+            // 690 MB with them, 220 MB without).
+            av_opt_set(c->priv_data, "x264-params", "bframes=0:cabac=0:no-deblock=1", 0);
+            c->thread_type = FF_THREAD_SLICE;
+        }
     } else if (format == Format::Webm) {
         av_opt_set(c->priv_data, "deadline", "realtime", 0);
         av_opt_set_int(c->priv_data, "cpu-used", 8, 0);
@@ -222,29 +279,15 @@ bool openPictureCodec(VideoFile* file, Format format, int fps, std::string& erro
         error = "out of memory";
         return false;
     }
-    if (format == Format::Gif) return true;  // mapped to the palette in writePicture
-    // Same size, so no scaling; RGB to 4:2:0 takes the fast path (chroma from
-    // the top left pixel of each 2 by 2 block: at scale 2 and above the block
-    // is one console pixel), RGB to RGB is a plain copy.
-    file->scaler = sws_getContext(c->width, c->height, AV_PIX_FMT_RGB24, c->width, c->height, c->pix_fmt, SWS_POINT,
-                                  nullptr, nullptr, nullptr);
-    if (file->scaler == nullptr) {
-        error = "cannot convert the pictures";
-        return false;
+    file->fullPlane = planeMap(file->layout, 1);
+    file->halfPlane = planeMap(file->layout, 2);
+    file->yuv = yuvColours(c->colorspace == AVCOL_SPC_BT709);
+    for (int i = 0; i < 16; ++i) {
+        const raster::Rgb& v = raster::vgaPalette[i];
+        file->packed[i] = 0xFF000000u | uint32_t(v.r) << 16 | uint32_t(v.g) << 8 | v.b;
+        file->paletteIndex[i] = uint8_t(i);
     }
     return true;
-}
-
-// The encoder's own rate when it cannot take 44,100 Hz (Opus: 48,000).
-int soundRateFor(const AVCodec* encoder)
-{
-    if (encoder->supported_samplerates == nullptr) return SOUND_RATE;
-    int best = 0;
-    for (const int* rate = encoder->supported_samplerates; *rate != 0; ++rate) {
-        if (*rate == SOUND_RATE) return SOUND_RATE;
-        best = std::max(best, *rate);
-    }
-    return best;
 }
 
 bool openSoundCodec(VideoFile* file, Format format, std::string& error)
@@ -254,7 +297,7 @@ bool openSoundCodec(VideoFile* file, Format format, std::string& error)
     if (encoder == nullptr) return false;
     AVCodecContext* c = file->soundCodec = avcodec_alloc_context3(encoder);
     c->sample_fmt = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_S16;
-    c->sample_rate = soundRateFor(encoder);
+    c->sample_rate = codecsFor(format).soundRate;
     av_channel_layout_default(&c->ch_layout, SOUND_CHANNELS);
     c->time_base = AVRational{1, c->sample_rate};
     c->flags |= AV_CODEC_FLAG_BITEXACT;
@@ -330,56 +373,121 @@ bool queueSound(VideoFile* file, const int16_t* samples, int frames, std::string
     return ok;
 }
 
-uint32_t packedRgb(const uint8_t* p) { return uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]; }
-
-// The VGA colour nearest to a pixel (the pictures hold only VGA colours, so
-// this is the colour itself).
-uint32_t nearestVgaColour(uint32_t rgb)
-{
-    uint32_t best = 0;
-    long bestDistance = -1;
-    for (uint32_t i = 0; i < 16; ++i) {
-        const raster::Rgb& v = raster::vgaPalette[i];
-        const long dr = long(rgb >> 16) - v.r, dg = long(rgb >> 8 & 0xFF) - v.g, db = long(rgb & 0xFF) - v.b;
-        const long distance = dr * dr + dg * dg + db * db;
-        if (bestDistance < 0 || distance < bestDistance) best = i, bestDistance = distance;
-    }
-    return best;
-}
-
-// RGB pixels to indexes into the VGA palette. The GIF's colour table has 256
-// entries: the 16 colours repeated, so it holds no colour but theirs.
-void mapToVgaPalette(VideoFile* file, const uint8_t* rgb, size_t rowStride)
+// Draws the cells into the picture frame in the encoder's pixel format.
+void drawPicture(VideoFile* file, const CharInfo* cells)
 {
     AVFrame* picture = file->picture;
-    uint32_t* palette = reinterpret_cast<uint32_t*>(picture->data[1]);
-    for (int i = 0; i < AVPALETTE_COUNT; ++i) {
-        const raster::Rgb& v = raster::vgaPalette[i % 16];
-        palette[i] = 0xFF000000u | uint32_t(v.r) << 16 | uint32_t(v.g) << 8 | v.b;
+    indexPicture(cells, file->indexes.data());
+    const uint8_t* indexes = file->indexes.data();
+    if (file->format == Format::Gif) {
+        // The GIF's colour table has 256 entries: the 16 colours repeated, so
+        // it holds no colour but theirs.
+        uint32_t* palette = reinterpret_cast<uint32_t*>(picture->data[1]);
+        for (int i = 0; i < AVPALETTE_COUNT; ++i) palette[i] = file->packed[i % 16];
+        drawPlane(indexes, file->fullPlane, file->paletteIndex, picture->data[0], picture->linesize[0]);
+    } else if (file->format == Format::Mkv) {
+        drawPlane(indexes, file->fullPlane, file->packed, picture->data[0], picture->linesize[0]);
+    } else {
+        drawPlane(indexes, file->fullPlane, file->yuv.y, picture->data[0], picture->linesize[0]);
+        drawPlane(indexes, file->halfPlane, file->yuv.u, picture->data[1], picture->linesize[1]);
+        drawPlane(indexes, file->halfPlane, file->yuv.v, picture->data[2], picture->linesize[2]);
     }
-    for (int y = 0; y < file->height; ++y) {
-        const uint8_t* in = rgb + size_t(y) * rowStride;
-        uint8_t* out = picture->data[0] + size_t(y) * size_t(picture->linesize[0]);
-        for (int x = 0; x < file->width; ++x, in += 3) {
-            const uint32_t colour = packedRgb(in);
-            if (colour != file->lastRgb) {
-                file->lastRgb = colour;
-                file->lastIndex = nearestVgaColour(colour);
-            }
-            out[x] = uint8_t(file->lastIndex);
+}
+
+bool encodePicture(VideoFile* file, const CharInfo* cells, std::string& error)
+{
+    if (av_frame_make_writable(file->picture) < 0) {
+        error = "out of memory";
+        return false;
+    }
+    drawPicture(file, cells);
+    file->picture->pts = file->picturesSent++;
+    return encode(file, file->pictureCodec, file->pictureStream, file->picture, error);
+}
+
+bool encodeSound(VideoFile* file, const int16_t* samples, size_t frames, std::string& error)
+{
+    constexpr size_t CHUNK = 1 << 16;
+    while (file->soundCodec && frames > 0) {
+        const size_t take = std::min(frames, CHUNK);
+        if (!queueSound(file, samples, int(take), error)) return false;
+        if (!encodeQueuedSound(file, false, error)) return false;
+        samples += take * SOUND_CHANNELS;
+        frames -= take;
+    }
+    return true;
+}
+
+// The writing thread: the queued work in order until told to stop; after a
+// failure the rest is dropped.
+void writeQueued(VideoFile* file)
+{
+    std::unique_lock<std::mutex> held(file->lock);
+    for (;;) {
+        file->changed.wait(held, [file] { return !file->queue.empty() || file->closing; });
+        if (file->dropping || (file->closing && file->queue.empty())) return;
+        Work work = std::move(file->queue.front());
+        file->queue.pop_front();
+        if (work.isPicture) --file->queuedPictures;
+        if (file->failed) continue;
+        held.unlock();
+        std::string error;
+        const bool ok = work.isPicture ? encodePicture(file, work.cells.data(), error)
+                                       : encodeSound(file, work.sound.data(), work.sound.size() / SOUND_CHANNELS, error);
+        held.lock();
+        if (!ok) {
+            file->failed = true;
+            file->error = error;
         }
+        file->changed.notify_all();
     }
+}
+
+// Hands work to the writing thread (nothing for no sound); waits while it has
+// pictures enough. False, with the reason, once the thread has failed.
+bool queueWork(VideoFile* file, Work&& work, std::string& error)
+{
+    std::unique_lock<std::mutex> held(file->lock);
+    file->changed.wait(held, [file, &work] {
+        return file->failed || !work.isPicture || file->queuedPictures < MAX_QUEUED_PICTURES;
+    });
+    if (file->failed) {
+        error = file->error;
+        return false;
+    }
+    if (!work.isPicture && work.sound.empty()) return true;
+    if (work.isPicture) ++file->queuedPictures;
+    file->queue.push_back(std::move(work));
+    file->changed.notify_all();
+    return true;
+}
+
+// Stops the writing thread: after the queued work, or at once with `drop`.
+// False, with the reason, when it failed.
+bool stopWriting(VideoFile* file, bool drop, std::string& error)
+{
+    if (!file->writer.joinable()) return true;
+    {
+        std::lock_guard<std::mutex> held(file->lock);
+        file->closing = true;
+        file->dropping = drop;
+    }
+    file->changed.notify_all();
+    file->writer.join();
+    if (file->failed) error = file->error;
+    return !file->failed;
 }
 
 }  // namespace
 
-VideoFile* openVideoFile(const std::string& path, Format format, int width, int height, int fps, std::string& error)
+VideoFile* openVideoFile(const std::string& path, Format format, const raster::PictureLayout& layout, int fps,
+                         std::string& error)
 {
     av_log_set_level(AV_LOG_ERROR);  // FFmpeg's own notes would clutter the terminal
     VideoFile* file = new VideoFile;
     file->path = path;
-    file->width = width;
-    file->height = height;
+    file->format = format;
+    file->layout = layout;
     file->packet = av_packet_alloc();
     const Codecs& codecs = codecsFor(format);
     if (avformat_alloc_output_context2(&file->muxer, nullptr, codecs.muxer, path.c_str()) < 0 || !file->packet) {
@@ -403,48 +511,44 @@ VideoFile* openVideoFile(const std::string& path, Format format, int width, int 
         return nullptr;
     }
     file->fileOpen = true;
-    status = avformat_write_header(file->muxer, nullptr);
+    // An MP4 in a regular file gets its index at the front, so that a player
+    // can start before the whole file has arrived: the muxer reads the file
+    // back at the end and writes it again behind the index.
+    AVDictionary* options = nullptr;
+    struct stat info;
+    if (format == Format::Mp4 && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+        av_dict_set(&options, "movflags", "+faststart", 0);
+    status = avformat_write_header(file->muxer, &options);
+    av_dict_free(&options);
     if (status < 0) {
         error = path + ": " + averror(status);
         discardVideoFile(file);
         return nullptr;
     }
+    file->writer = std::thread(writeQueued, file);
     return file;
 }
 
-bool writePicture(VideoFile* file, const uint8_t* rgb, size_t rowStride, std::string& error)
+bool writePicture(VideoFile* file, const CharInfo* cells, std::string& error)
 {
-    if (av_frame_make_writable(file->picture) < 0) {
-        error = "out of memory";
-        return false;
-    }
-    if (file->scaler) {
-        const uint8_t* source[1] = {rgb};
-        const int stride[1] = {int(rowStride)};
-        sws_scale(file->scaler, source, stride, 0, file->height, file->picture->data, file->picture->linesize);
-    } else {
-        mapToVgaPalette(file, rgb, rowStride);
-    }
-    file->picture->pts = file->picturesSent++;
-    return encode(file, file->pictureCodec, file->pictureStream, file->picture, error);
+    Work work;
+    work.isPicture = true;
+    std::copy(cells, cells + CELL_COUNT, work.cells.begin());
+    return queueWork(file, std::move(work), error);
 }
 
 bool writeSound(VideoFile* file, const int16_t* samples, size_t frames, std::string& error)
 {
-    constexpr size_t CHUNK = 1 << 16;
-    while (file->soundCodec && frames > 0) {
-        const size_t take = std::min(frames, CHUNK);
-        if (!queueSound(file, samples, int(take), error)) return false;
-        if (!encodeQueuedSound(file, false, error)) return false;
-        samples += take * SOUND_CHANNELS;
-        frames -= take;
-    }
-    return true;
+    if (file->soundCodec == nullptr || frames == 0) return queueWork(file, Work{}, error);
+    Work work;
+    work.sound.assign(samples, samples + frames * SOUND_CHANNELS);
+    return queueWork(file, std::move(work), error);
 }
 
 bool finishVideoFile(VideoFile* file, std::string& error)
 {
-    bool ok = (file->soundCodec == nullptr ||
+    bool ok = stopWriting(file, false, error) &&
+              (file->soundCodec == nullptr ||
                (queueSound(file, nullptr, 0, error) && encodeQueuedSound(file, true, error) &&
                 encode(file, file->soundCodec, file->soundStream, nullptr, error))) &&
               encode(file, file->pictureCodec, file->pictureStream, nullptr, error);
@@ -465,7 +569,10 @@ bool finishVideoFile(VideoFile* file, std::string& error)
 
 void discardVideoFile(VideoFile* file)
 {
-    if (file != nullptr) freeAll(file);
+    if (file == nullptr) return;
+    std::string ignored;
+    stopWriting(file, true, ignored);
+    freeAll(file);
 }
 
 }  // namespace video

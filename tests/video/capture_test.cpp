@@ -120,7 +120,7 @@ TEST(Capture, ExtensionPicksContainerAndCodecs)
 {
     const std::string song = songOf("kinds.xm", 2);
     const struct { const char *name, *picture, *sound; int rate; } kinds[] = {
-        {"k.mp4", "h264", "aac", 44100}, {"k.webm", "vp9", "opus", 48000}, {"K.MKV", "ffv1", "flac", 44100}};
+        {"k.mp4", "h264", "aac", 48000}, {"k.webm", "vp9", "opus", 48000}, {"K.MKV", "ffv1", "flac", 44100}};
     for (const auto& kind : kinds) {
         const std::string out = temp(kind.name);
         ASSERT_EQ(capture(out + " --fps 12 --scale 1 --seconds 0.5 --song " + song).first, 0) << kind.name;

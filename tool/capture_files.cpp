@@ -1,9 +1,13 @@
 // The capture's files: paths resolved, temporaries beside their targets, the
 // rename at the end, and the signal handler that removes what is unfinished.
 // The handler reads only the fixed table of temporaries below and calls only
-// unlink, write and raise (all async-signal-safe). The table changes with the
+// unlinkat, write and raise (all async-signal-safe). The table changes with the
 // catchable signals blocked in the calling thread; temporaries are made before
 // any other thread starts, so a handler never sees a half-made entry.
+//
+// Each temporary is made, renamed and removed relative to its folder's open
+// descriptor, and written through /proc/self/fd/N (its own open descriptor),
+// so neither depends on the folder's path staying what it was.
 #include "tool/capture_files.h"
 
 #include <fcntl.h>
@@ -12,8 +16,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 
 namespace {
 
@@ -21,7 +28,16 @@ constexpr int MAX_TEMPORARIES = 2;  // the video and the cells
 constexpr int MAX_LINKS = 40;       // as the kernel follows at most
 constexpr size_t MAX_NAME_KEPT = 200;  // of the target's name, in the temporary's
 
-char temporaries[MAX_TEMPORARIES][PATH_MAX];
+constexpr int NAME_ATTEMPTS = 100;    // random names tried before giving up
+constexpr int CAP_FOWNER_BIT = 3;      // the capability to act as any file's owner
+
+// A temporary: its folder and itself held open, and its name in the folder.
+struct Temporary {
+    int folder;
+    int descriptor;
+    char name[NAME_MAX + 1];
+};
+Temporary temporaries[MAX_TEMPORARIES];
 volatile sig_atomic_t temporaryLive[MAX_TEMPORARIES];
 const char* volatile endingNote = nullptr;
 
@@ -61,7 +77,7 @@ struct SignalsHeld {
 void onEndingSignal(int signal)
 {
     for (int i = 0; i < MAX_TEMPORARIES; ++i)
-        if (temporaryLive[i]) unlink(temporaries[i]);
+        if (temporaryLive[i]) unlinkat(temporaries[i].folder, temporaries[i].name, 0);
     if (const char* note = endingNote) {
         const ssize_t ignored = write(STDERR_FILENO, note, std::strlen(note));
         (void)ignored;
@@ -108,6 +124,54 @@ bool samePath(const char* a, const char* b)
     return resolvedPath(a) == resolvedPath(b);
 }
 
+// True when this process may remove other users' files from a sticky folder
+// (root, or a process given that capability).
+bool actsAsAnyOwner()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("CapEff:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> CAP_FOWNER_BIT) & 1;
+    return geteuid() == 0;
+}
+
+// Why the folder would not let the file `info` in it be replaced, or null.
+const char* replacementRefused(int folder, const struct stat& info)
+{
+    struct stat folderInfo;
+    if (fstat(folder, &folderInfo) != 0) return std::strerror(errno);
+    if (folderInfo.st_dev != info.st_dev) return "another file system is mounted on it, so it cannot be replaced";
+    if ((folderInfo.st_mode & S_ISVTX) && info.st_uid != geteuid() && folderInfo.st_uid != geteuid() &&
+        !actsAsAnyOwner())
+        return "it belongs to another user, in a folder where only a file's owner may replace it";
+    return nullptr;
+}
+
+// Creates a new hidden file ".NAME.XXXXXX" in the folder; -1 with errno on failure.
+int createTemporary(int folder, const std::string& targetName, char (&name)[NAME_MAX + 1])
+{
+    static const char LETTERS[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    uint64_t seed = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^ uint64_t(getpid()) << 32;
+    for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+        char suffix[7];
+        for (int i = 0; i < 6; ++i) {
+            seed = seed * 6364136223846793005u + 1442695040888963407u;
+            suffix[i] = LETTERS[(seed >> 33) % (sizeof LETTERS - 1)];
+        }
+        suffix[6] = '\0';
+        std::snprintf(name, sizeof name, ".%s.%s", targetName.substr(0, MAX_NAME_KEPT).c_str(), suffix);
+        const int fd = openat(folder, name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void closeTemporary(int slot)
+{
+    close(temporaries[slot].descriptor);
+    close(temporaries[slot].folder);
+}
+
 mode_t newFileMode()
 {
     const mode_t mask = umask(0);
@@ -132,6 +196,10 @@ bool prepareCaptureFile(const char* path, bool seekable, CaptureFile& file, std:
     file.target = resolvedPath(path);
     struct stat info;
     const bool exists = stat(file.target.c_str(), &info) == 0;
+    if (!exists && errno == ELOOP) {
+        error = file.named + ": " + std::strerror(ELOOP);
+        return false;
+    }
     if (exists && S_ISDIR(info.st_mode)) {
         error = file.named + ": " + std::strerror(EISDIR);
         return false;
@@ -149,26 +217,30 @@ bool prepareCaptureFile(const char* path, bool seekable, CaptureFile& file, std:
         error = file.named + ": " + std::strerror(errno);
         return false;
     }
-    const std::string pattern = folderOf(file.target) + "/." + nameOf(file.target).substr(0, MAX_NAME_KEPT) + ".XXXXXX";
-    if (pattern.size() >= PATH_MAX) {
-        error = file.named + ": " + std::strerror(ENAMETOOLONG);
-        return false;
-    }
     int slot = 0;
     while (slot < MAX_TEMPORARIES && temporaryLive[slot]) ++slot;
     if (slot == MAX_TEMPORARIES) {
         error = file.named + ": too many files";
         return false;
     }
+    const int folder = open(folderOf(file.target).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const char* refused = folder < 0 ? std::strerror(errno) : exists ? replacementRefused(folder, info) : nullptr;
+    if (refused != nullptr) {
+        error = file.named + ": " + refused;
+        if (folder >= 0) close(folder);
+        return false;
+    }
     int fd;
     {
         SignalsHeld held;
-        std::memcpy(temporaries[slot], pattern.c_str(), pattern.size() + 1);
-        fd = mkostemp(temporaries[slot], O_CLOEXEC);
+        Temporary& temporary = temporaries[slot];
+        temporary.folder = folder;
+        fd = temporary.descriptor = createTemporary(folder, nameOf(file.target), temporary.name);
         if (fd >= 0) temporaryLive[slot] = 1;
     }
     if (fd < 0) {
         error = file.named + ": " + std::strerror(errno);
+        close(folder);
         return false;
     }
     // The finished file gets the modes (and owner, where allowed) of the one
@@ -177,28 +249,30 @@ bool prepareCaptureFile(const char* path, bool seekable, CaptureFile& file, std:
         (exists && fchown(fd, info.st_uid, info.st_gid) != 0)) {
         // Only the modes are lost.
     }
-    close(fd);
-    file.writing = temporaries[slot];
+    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(fd);
+    file.writing = access(byDescriptor.c_str(), F_OK) == 0 ? byDescriptor
+                                                            : folderOf(file.target) + "/" + temporaries[slot].name;
     file.temporary = true;
+    file.slot = slot;
     return true;
 }
 
 bool commitCaptureFile(CaptureFile& file, std::string& error)
 {
     if (!file.temporary) return true;
+    const Temporary& temporary = temporaries[file.slot];
     int status;
     {
         SignalsHeld held;
-        status = rename(file.writing.c_str(), file.target.c_str());
-        if (status == 0)
-            for (int i = 0; i < MAX_TEMPORARIES; ++i)
-                if (file.writing == temporaries[i]) temporaryLive[i] = 0;
+        status = renameat(temporary.folder, temporary.name, temporary.folder, nameOf(file.target).c_str());
+        if (status == 0) temporaryLive[file.slot] = 0;
     }
     if (status != 0) {
         error = file.named + ": " + std::strerror(errno);
         discardCaptureFile(file);
         return false;
     }
+    closeTemporary(file.slot);
     file.temporary = false;
     file.writing = file.target;
     return true;
@@ -207,10 +281,12 @@ bool commitCaptureFile(CaptureFile& file, std::string& error)
 void discardCaptureFile(CaptureFile& file)
 {
     if (!file.temporary) return;
-    SignalsHeld held;
-    unlink(file.writing.c_str());
-    for (int i = 0; i < MAX_TEMPORARIES; ++i)
-        if (file.writing == temporaries[i]) temporaryLive[i] = 0;
+    {
+        SignalsHeld held;
+        unlinkat(temporaries[file.slot].folder, temporaries[file.slot].name, 0);
+        temporaryLive[file.slot] = 0;
+    }
+    closeTemporary(file.slot);
     file.temporary = false;
 }
 

@@ -4,7 +4,9 @@
 // failure or a signal leaves what was there before. A path that is not a
 // regular file (a device, a FIFO) is written to directly and never removed.
 // The capture removes only the temporary files it created, on a failure and on
-// every signal that ends the process.
+// every signal that ends the process. The temporary's folder is held open, so
+// a folder renamed meanwhile still gets the finished file, or loses the
+// temporary on a failure.
 #pragma once
 
 #include <string>
@@ -13,8 +15,10 @@
 struct CaptureFile {
     std::string named;    // the path the user gave, for messages
     std::string target;   // that path with its symbolic links resolved
-    std::string writing;  // where the bytes go: a temporary beside target, or target itself
+    std::string writing;  // where the bytes go: a temporary beside target (by a path that
+                          // follows it wherever its folder moves), or target itself
     bool temporary = false;  // writing is a temporary file of ours, renamed onto target when complete
+    int slot = -1;           // the temporary's entry in the table of temporaries
 };
 
 // Refuses, before anything is written, an output or cells file that is the
@@ -25,8 +29,11 @@ std::string sameFileProblem(const char* song, const char* out, const char* cells
 
 // Makes ready to write `path`: the temporary beside it, or the path itself
 // when it is not a regular file. `seekable`: the format goes back to earlier
-// bytes, which a FIFO or socket cannot take (refused then). False with the
-// reason in `error`.
+// bytes, which a FIFO or socket cannot take (refused then). Refuses at once
+// what the end could not replace: a file the user may not write, another
+// user's file in a folder where only owners may remove files (as /tmp), a
+// file mounted over, and, as a shell's redirection does, a path whose links
+// go round in a loop. False with the reason in `error`.
 bool prepareCaptureFile(const char* path, bool seekable, CaptureFile& file, std::string& error);
 
 // Renames the complete temporary onto its target (nothing to do for a file

@@ -1,12 +1,15 @@
 // murl13-tool capture, run as a program on tiny modules and read back through
 // FFmpeg: the kinds of file, the lossless pictures (and the GIF's) against the
 // rasterised cells, the sound against the decoder's own output, where the show
-// ends, a capture that starts later in the show, and the failures that must
-// leave no file behind; and the rules for files that exist already, devices,
-// FIFOs, the song and signals.
+// ends, a capture that starts later in the show, the progress line, and the
+// failures that must leave no file behind; and the rules for files that exist
+// already, devices, FIFOs, the song, signals, link loops, sticky folders and
+// folders that move.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -21,54 +24,11 @@
 #include <iterator>
 #include <vector>
 
-#include "music/test_modules.h"
-#include "music/tick_loop.h"
+#include "capture_fixtures.h"
 #include "raster/rasterise.h"
 #include "read_back.h"
-#include "tool_process.h"
 
 namespace {
-
-std::pair<int, std::string> capture(const std::string& args) { return tool("capture", args); }
-
-std::string temp(const std::string& name) { return testing::TempDir() + "murl13_" + std::to_string(getpid()) + "_" + name; }
-
-bool exists(const std::string& path)
-{
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
-}
-
-std::vector<uint8_t> bytesOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// `orders` one-row orders at speed 6 (six ticks of 882 samples each), every row
-// a note of instrument 2 and, on the second channel, of instrument 3.
-std::string songOf(const std::string& name, int orders)
-{
-    xm::Module module = testxm::testModule(2, std::vector<int>(size_t(orders), 1));
-    for (xm::Pattern& pattern : module.patterns) {
-        pattern.at(0, 0) = {xm::NOTE_C4, 2, 0, 0, 0};
-        pattern.at(0, 1) = {uint8_t(xm::NOTE_C4 + 7), 3, 0, 0, 0};
-    }
-    return testxm::writeTempFile(name, xm::serialise(module));
-}
-
-// The tick loop's own sound for the first `frames` stereo frames.
-std::vector<int16_t> decoderSound(const std::string& song, size_t frames)
-{
-    std::vector<int16_t> sound;
-    music::TickLoop* loop = music::openTickLoop(song.c_str());
-    music::Tick tick;
-    while (sound.size() < frames * 2 && music::playTick(loop, tick))
-        sound.insert(sound.end(), tick.samples, tick.samples + tick.frames * 2);
-    music::closeTickLoop(loop);
-    sound.resize(frames * 2);
-    return sound;
-}
 
 // The frames of a capture against the raw cells it wrote beside them.
 void expectPicturesAreCells(const ReadBack& file, const std::vector<uint8_t>& raw, size_t frames)
@@ -76,11 +36,7 @@ void expectPicturesAreCells(const ReadBack& file, const std::vector<uint8_t>& ra
     ASSERT_EQ(raw.size(), frames * CELL_COUNT * 4);
     ASSERT_EQ(file.pictures.size(), frames);
     for (size_t k = 0; k < frames; ++k) {
-        ScreenBuffer cells;
-        for (int i = 0; i < CELL_COUNT; ++i) {
-            const uint8_t* b = &raw[(k * CELL_COUNT + size_t(i)) * 4];
-            cells[size_t(i)] = {uint16_t(b[0] | b[1] << 8), uint16_t(b[2] | b[3] << 8)};
-        }
+        const ScreenBuffer cells = cellsOf(raw, k);
         std::vector<uint8_t> rgb(raster::pictureBytes(1));
         raster::rasteriseCells(cells.data(), 1, rgb.data(), raster::pictureRowBytes(1));
         EXPECT_TRUE(file.pictures[k] == rgb) << "frame " << k;
@@ -159,19 +115,6 @@ TEST(Capture, GifHoldsTheCellsInTheSixteenVgaColoursOnly)
     std::remove(out.c_str());
 }
 
-// Order 0 of 16 rows (1.92 s) with beats on rows 0, 4 and 8 and an accent on
-// row 4, then 39 orders of one row, a beat on each of orders 1 to 3.
-std::string longIntroSong()
-{
-    std::vector<int> rows(40, 1);
-    rows[0] = 16;
-    xm::Module module = testxm::testModule(2, rows);
-    for (int row : {0, 4, 8}) module.patterns[0].at(row, 0) = {xm::NOTE_C4, 2, 0, 0, 0};
-    module.patterns[0].at(4, 1) = {xm::NOTE_C4, 3, 0, 0, 0};
-    for (int order : {1, 2, 3}) module.patterns[size_t(order)].at(0, 0) = {xm::NOTE_C4, 2, 0, 0, 0};
-    return testxm::writeTempFile("intro.xm", xm::serialise(module));
-}
-
 TEST(Capture, StartBeginsWithTheShowsOwnStateAndSound)
 {
     const std::string song = longIntroSong(), options = " --fps 10 --scale 1 --song " + song;
@@ -195,10 +138,13 @@ TEST(Capture, StartBeginsWithTheShowsOwnStateAndSound)
     EXPECT_TRUE(bytesOf(partCells) == std::vector<uint8_t>(wholeRaw.begin() + 20 * CELL_COUNT * 4, wholeRaw.end()));
     const std::vector<int16_t> sound = decoderSound(song, 30 * 4410);
     EXPECT_TRUE(readBack(part).sound == std::vector<int16_t>(sound.begin() + 20 * 4410 * 2, sound.end()));
-    // The show ends at order 39 (6.6 s): a later start has nothing to show,
-    // and the file from before is left as it was.
+    // The show ends at order 39 (6.5 s): a later start has nothing to show,
+    // also with --seconds, which is refused before the frames up to it are
+    // rendered (a day of them here); the file from before is left as it was.
     const std::vector<uint8_t> before = bytesOf(part);
     EXPECT_EQ(capture(part + " --start 7" + options), std::make_pair(1, std::string()));
+    const std::string refused = "murl13-tool capture: the show ends at 6.50 s, before --start\n";
+    EXPECT_EQ(tool("capture", part + " --start 86400 --seconds 0.1" + options, "2>&1"), std::make_pair(1, refused));
     EXPECT_TRUE(bytesOf(part) == before);
     for (const std::string& path : {gif, whole, wholeCells, part, partCells}) std::remove(path.c_str());
 }
@@ -216,6 +162,10 @@ TEST(Capture, FailuresLeaveNoFileBehind)
         {"--song " + song, 2},
         {out + " " + out + " --song " + song, 2},
         {out + " --song " + song + " --scale 9", 2},
+        {out + " --song " + song + " --size 1921x1080", 2},
+        {out + " --song " + song + " --size 638x400", 2},
+        {out + " --song " + song + " --size 1920", 2},
+        {out + " --song " + song + " --size 1920x1080 --scale 2", 2},
         {out + " --song " + song + " --seconds -1", 2},
         {out + " --song " + song + " --frames 3", 2},
         {out + " --song " + song + " --start -1", 2},
@@ -226,6 +176,35 @@ TEST(Capture, FailuresLeaveNoFileBehind)
         EXPECT_FALSE(exists(out)) << c.args;
         EXPECT_FALSE(exists(cells)) << c.args;
     }
+}
+
+// The progress line, on a terminal, counts the show's frames before --start
+// too (rendered, not written), and names the frames' size.
+TEST(Capture, ProgressCountsTheFramesBeforeTheStart)
+{
+    const std::string song = songOf("progress.xm", 40), out = temp("progress.gif");
+    int terminal = -1, side = -1;
+    ASSERT_EQ(openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(side, STDERR_FILENO);
+        const int devNull = open("/dev/null", O_WRONLY);
+        dup2(devNull, STDOUT_FILENO);
+        execl(toolPath().c_str(), "murl13-tool", "capture", out.c_str(), "--fps", "10", "--start", "3", "--seconds",
+              "0.5", "--song", song.c_str(), "--size", "800x600", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(side);
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, size_t(got));
+    close(terminal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+    // 30 frames before 3 s and 5 written: the first line shows the first of 35.
+    EXPECT_NE(shown.find("   2%  1/35 frames  800x600  "), std::string::npos) << shown;
+    std::remove(out.c_str());
 }
 
 // --- The capture's files: what the user named is replaced only by a complete
@@ -240,8 +219,11 @@ std::vector<std::string> namesIn(const std::string& folder)
 }
 
 // Starts `murl13-tool capture ARGS` with every signal at its default action and
-// its output thrown away; `fileLimit` bytes is its largest file (ulimit -f).
-pid_t startCapture(std::vector<std::string> args, rlim_t fileLimit = RLIM_INFINITY)
+// its output thrown away (its messages to `messages`, if given); `fileLimit`
+// bytes is its largest file (ulimit -f); `user`, if given, runs it as that
+// user (the caller being root).
+pid_t startCapture(std::vector<std::string> args, rlim_t fileLimit = RLIM_INFINITY, int messages = -1,
+                   uid_t user = 0)
 {
     const pid_t pid = fork();
     if (pid != 0) return pid;
@@ -249,7 +231,8 @@ pid_t startCapture(std::vector<std::string> args, rlim_t fileLimit = RLIM_INFINI
     const rlimit noCore{0, 0}, files{fileLimit, fileLimit};
     setrlimit(RLIMIT_CORE, &noCore), setrlimit(RLIMIT_FSIZE, &files);
     const int devNull = open("/dev/null", O_RDWR);
-    dup2(devNull, STDOUT_FILENO), dup2(devNull, STDERR_FILENO);
+    dup2(devNull, STDOUT_FILENO), dup2(messages >= 0 ? messages : devNull, STDERR_FILENO);
+    if (user != 0 && (setgroups(0, nullptr) != 0 || setgid(user) != 0 || setuid(user) != 0)) _exit(126);
     std::vector<char*> argv{const_cast<char*>("murl13-tool"), const_cast<char*>("capture")};
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -357,4 +340,114 @@ TEST(CaptureFiles, RefusesToWriteOverTheSongOrOneFileTwice)
     waitForCapture(second);
     EXPECT_TRUE(bytesOf(out) == first) << "the second capture's interruption touched the first one's file";
     std::filesystem::remove_all(folder);
+}
+
+namespace {
+
+// How the capture ended (killed after a minute), and its messages (stderr,
+// a few lines that the pipe holds meanwhile).
+std::pair<int, std::string> captureMessages(const std::vector<std::string>& args, uid_t user = 0)
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return {-1, ""};
+    const pid_t pid = startCapture(args, RLIM_INFINITY, pipeEnds[1], user);
+    close(pipeEnds[1]);
+    const int status = waitForCapture(pid);
+    std::string messages;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) messages.append(buffer, size_t(got));
+    close(pipeEnds[0]);
+    return {status, messages};
+}
+
+}  // namespace
+
+// What the end of a capture could not replace is refused before anything is
+// rendered: a path whose links go round in a loop (as a shell's redirection
+// refuses it, the link kept), and another user's file in a sticky folder
+// (refused at once, not after an hour of show).
+TEST(CaptureFiles, WhatCouldNotBeReplacedIsRefusedAtOnce)
+{
+    char made[] = "/tmp/murl13-capture-XXXXXX";
+    const std::string folder = mkdtemp(made), loop = folder + "/loop.mkv", song = folder + "/s.xm";
+    std::filesystem::copy_file(songOf("refused-early.xm", 40), song);
+    ASSERT_EQ(symlink("loop.mkv", loop.c_str()), 0);
+    const auto looped = captureMessages({loop, "--scale", "1", "--seconds", "3600", "--song", song});
+    EXPECT_EQ(looped.first, 1 << 8) << looped.second;
+    EXPECT_NE(looped.second.find("loop.mkv: Too many levels of symbolic links"), std::string::npos) << looped.second;
+    EXPECT_TRUE(std::filesystem::is_symlink(loop) && std::filesystem::read_symlink(loop) == "loop.mkv");
+
+    if (geteuid() != 0) GTEST_SKIP() << "another user's file needs root to make";
+    // /tmp's rules in a folder of our own: anyone may create files in it, only
+    // a file's owner (or the folder's) may replace it. `nobody` tries to
+    // replace a file of user 65533's that it may write to.
+    const uid_t nobody = 65534;
+    const std::string sticky = folder + "/sticky", theirs = sticky + "/theirs.mkv";
+    ASSERT_EQ(mkdir(sticky.c_str(), 0777), 0);
+    ASSERT_EQ(chmod(folder.c_str(), 0755) | chmod(sticky.c_str(), 01777) | chmod(song.c_str(), 0644), 0);
+    std::ofstream(theirs) << "theirs";
+    ASSERT_EQ(chown(theirs.c_str(), 65533, 65533) | chmod(theirs.c_str(), 0666), 0);
+    const auto refused = captureMessages({theirs, "--scale", "1", "--seconds", "3600", "--song", song}, nobody);
+    EXPECT_EQ(refused.first, 1 << 8) << refused.second;
+    EXPECT_NE(refused.second.find("belongs to another user"), std::string::npos) << refused.second;
+    EXPECT_EQ(namesIn(sticky), std::vector<std::string>{"theirs.mkv"});
+    EXPECT_TRUE(bytesOf(theirs) == std::vector<uint8_t>({'t', 'h', 'e', 'i', 'r', 's'}));
+    // The folder's owner may.
+    ASSERT_EQ(chown(sticky.c_str(), nobody, nobody), 0);
+    EXPECT_EQ(captureMessages({theirs, "--scale", "1", "--fps", "10", "--seconds", "0.2", "--song", song}, nobody),
+              std::make_pair(0, std::string()));
+    std::filesystem::remove_all(folder);
+}
+
+// The capture's temporary lives in its folder wherever the folder goes: a
+// folder renamed during the capture gets the finished file under its name,
+// or, when the capture is stopped, loses the temporary. (The capture waits,
+// with its temporary made, to open its cells FIFO until the test reads it.)
+TEST(CaptureFiles, AFolderRenamedMeanwhileGetsTheFileOrNoTemporary)
+{
+    char made[] = "/tmp/murl13-capture-XXXXXX";
+    const std::string base = mkdtemp(made), folder = base + "/before", moved = base + "/after";
+    const std::string fifo = base + "/cells", song = songOf("moved.xm", 40);
+    ASSERT_TRUE(mkdir(folder.c_str(), 0755) == 0 && mkfifo(fifo.c_str(), 0600) == 0);
+    const auto waitForTemporary = [](const std::string& in) {
+        for (int i = 0; i < 6000 && namesIn(in).empty(); ++i) usleep(10000);
+        return namesIn(in).size() == 1 && namesIn(in)[0][0] == '.';
+    };
+    // Reads the cells until the capture ends (a minute at most); its status.
+    const auto drain = [&fifo](pid_t pid, size_t& bytes) {
+        const int cells = open(fifo.c_str(), O_RDWR | O_NONBLOCK);  // never waits for the other end
+        int status = -1;
+        char buffer[65536];
+        for (int i = 0; i < 6000 && status == -1; ++i, usleep(10000)) {
+            if (waitpid(pid, &status, WNOHANG) != pid) status = -1;
+            for (ssize_t got; (got = read(cells, buffer, sizeof buffer)) > 0;) bytes += size_t(got);
+        }
+        close(cells);
+        return status == -1 ? waitForCapture(pid) : status;
+    };
+    const std::vector<std::string> args = {folder + "/o.mkv", "--scale", "1", "--fps", "10", "--cells", fifo,
+                                           "--song", song};
+
+    std::vector<std::string> finished = args;
+    finished.insert(finished.end(), {"--seconds", "0.5"});
+    pid_t pid = startCapture(finished);
+    ASSERT_TRUE(waitForTemporary(folder));
+    ASSERT_EQ(rename(folder.c_str(), moved.c_str()), 0);
+    size_t cellBytes = 0;
+    EXPECT_EQ(drain(pid, cellBytes), 0);
+    EXPECT_EQ(cellBytes, 5u * CELL_COUNT * 4);
+    EXPECT_EQ(namesIn(moved), std::vector<std::string>{"o.mkv"});
+    EXPECT_EQ(readBack(moved + "/o.mkv").pictures.size(), 5u);
+
+    ASSERT_EQ(rename(moved.c_str(), folder.c_str()), 0);
+    std::vector<std::string> stopped = args;
+    stopped.insert(stopped.end(), {"--seconds", "3600"});
+    pid = startCapture(stopped);
+    for (int i = 0; i < 6000 && namesIn(folder).size() < 2; ++i) usleep(10000);
+    ASSERT_EQ(rename(folder.c_str(), moved.c_str()), 0);
+    kill(pid, SIGTERM);
+    const int status = waitForCapture(pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(namesIn(moved), std::vector<std::string>{"o.mkv"});
+    std::filesystem::remove_all(base);
 }

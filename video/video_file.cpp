@@ -7,8 +7,11 @@
 // version strings, no random identifiers), so the same input makes the same
 // file.
 //
-// The caller's thread only queues cells and sound; one writing thread draws
-// and encodes them in order, while the encoders run threads of their own.
+// The caller's thread only queues cells and sound. A drawing thread draws
+// each picture into one of a few frames and hands it on; an encoding thread
+// sends the frames and the sound, in order, to the encoders (which run threads
+// of their own) and the muxer, and gives the frames back. So the caller
+// renders frame k + 2 while frame k + 1 is drawn and frame k encoded.
 #include "video/video_file.h"
 
 #include <sys/stat.h>
@@ -57,6 +60,8 @@ const Codecs CODECS[] = {
 // Pictures queued but not drawn yet: enough for the caller to run ahead by a
 // frame or two, few enough that the queue stays small.
 constexpr size_t MAX_QUEUED_PICTURES = 3;
+// Frames to draw into: one being drawn while another is encoded.
+constexpr int DRAWN_FRAMES = 2;
 
 // H.264 frames this large (1920x1080 and up) are encoded for speed and bounded memory.
 constexpr int64_t LARGE_FRAME_PIXELS = 1920 * 1080;
@@ -77,10 +82,12 @@ std::string averror(int code)
 
 }  // namespace
 
-// One piece of work for the writing thread: a picture or some sound.
+// One piece of work: a picture (its cells, then the frame drawn from them)
+// or some sound.
 struct Work {
     bool isPicture = false;
     ScreenBuffer cells;
+    AVFrame* frame = nullptr;
     std::vector<int16_t> sound;
 };
 
@@ -95,7 +102,7 @@ struct VideoFile {
     AVStream* soundStream = nullptr;
     SwrContext* resampler = nullptr;
     AVAudioFifo* fifo = nullptr;
-    AVFrame* picture = nullptr;
+    std::vector<AVFrame*> frames;  // every frame drawn into
     AVFrame* sound = nullptr;
     AVPacket* packet = nullptr;
     int64_t picturesSent = 0;
@@ -109,13 +116,16 @@ struct VideoFile {
     uint32_t packed[16] = {};  // RGB pixels, or the GIF's palette
     uint8_t paletteIndex[16] = {};
 
-    // The writing thread and its queue; `failed` and `error` say why it stopped.
-    std::thread writer;
+    // The threads and their queues, under one lock; `failed` and `error` say
+    // why they stopped.
+    std::thread drawer, encoder;
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<Work> queue;
-    size_t queuedPictures = 0;
-    bool closing = false;  // no more work comes: write what is queued, then stop
+    std::deque<Work> toDraw, toEncode;
+    std::vector<AVFrame*> freeFrames;  // frames not being drawn or encoded
+    size_t queuedPictures = 0;         // pictures in toDraw
+    bool closing = false;   // no more work comes: write what is queued, then stop
+    bool drawn = false;     // the drawing thread has handed on all it will
     bool dropping = false;  // stop at once, dropping what is queued
     bool failed = false;
     std::string error;
@@ -153,7 +163,7 @@ void freeAll(VideoFile* file)
     avcodec_free_context(&file->soundCodec);
     swr_free(&file->resampler);
     if (file->fifo) av_audio_fifo_free(file->fifo);
-    av_frame_free(&file->picture);
+    for (AVFrame*& frame : file->frames) av_frame_free(&frame);
     av_frame_free(&file->sound);
     av_packet_free(&file->packet);
     delete file;
@@ -274,13 +284,21 @@ bool openPictureCodec(VideoFile* file, Format format, int fps, std::string& erro
     if (file->pictureStream == nullptr) return false;
     file->pictureStream->avg_frame_rate = c->framerate;
 
-    file->picture = av_frame_alloc();
-    file->picture->format = c->pix_fmt;
-    file->picture->width = c->width;
-    file->picture->height = c->height;
-    if (av_frame_get_buffer(file->picture, 0) < 0) {
-        error = "out of memory";
-        return false;
+    for (int i = 0; i < DRAWN_FRAMES; ++i) {
+        AVFrame* frame = av_frame_alloc();
+        file->frames.push_back(frame);
+        if (frame == nullptr) {
+            error = "out of memory";
+            return false;
+        }
+        frame->format = c->pix_fmt;
+        frame->width = c->width;
+        frame->height = c->height;
+        if (av_frame_get_buffer(frame, 0) < 0) {
+            error = "out of memory";
+            return false;
+        }
+        file->freeFrames.push_back(frame);
     }
     file->fullPlane = planeMap(file->layout, 1);
     file->halfPlane = planeMap(file->layout, 2);
@@ -376,10 +394,11 @@ bool queueSound(VideoFile* file, const int16_t* samples, int frames, std::string
     return ok;
 }
 
-// Draws the cells into the picture frame in the encoder's pixel format.
-void drawPicture(VideoFile* file, const CharInfo* cells)
+// Draws the cells into a frame in the encoder's pixel format.
+bool drawPicture(VideoFile* file, const CharInfo* cells, AVFrame* picture)
 {
-    AVFrame* picture = file->picture;
+    // Writable unless an encoder still holds the frame: then a new buffer.
+    if (av_frame_make_writable(picture) < 0) return false;
     indexPicture(cells, file->indexes.data());
     const uint8_t* indexes = file->indexes.data();
     if (file->format == Format::Gif) {
@@ -395,17 +414,7 @@ void drawPicture(VideoFile* file, const CharInfo* cells)
         drawPlane(indexes, file->halfPlane, file->yuv.u, picture->data[1], picture->linesize[1]);
         drawPlane(indexes, file->halfPlane, file->yuv.v, picture->data[2], picture->linesize[2]);
     }
-}
-
-bool encodePicture(VideoFile* file, const CharInfo* cells, std::string& error)
-{
-    if (av_frame_make_writable(file->picture) < 0) {
-        error = "out of memory";
-        return false;
-    }
-    drawPicture(file, cells);
-    file->picture->pts = file->picturesSent++;
-    return encode(file, file->pictureCodec, file->pictureStream, file->picture, error);
+    return true;
 }
 
 bool encodeSound(VideoFile* file, const int16_t* samples, size_t frames, std::string& error)
@@ -421,24 +430,63 @@ bool encodeSound(VideoFile* file, const int16_t* samples, size_t frames, std::st
     return true;
 }
 
-// The writing thread: the queued work in order until told to stop; after a
-// failure the rest is dropped.
-void writeQueued(VideoFile* file)
+// The drawing thread: draws the queued pictures, in order, into free frames
+// and passes them and the sound on to the encoding thread.
+void drawQueued(VideoFile* file)
 {
     std::unique_lock<std::mutex> held(file->lock);
     for (;;) {
-        file->changed.wait(held, [file] { return !file->queue.empty() || file->closing; });
-        if (file->dropping || (file->closing && file->queue.empty())) return;
-        Work work = std::move(file->queue.front());
-        file->queue.pop_front();
+        file->changed.wait(held, [file] {
+            return file->dropping || (file->closing && file->toDraw.empty()) ||
+                   (!file->toDraw.empty() && (!file->toDraw.front().isPicture || !file->freeFrames.empty()));
+        });
+        if (file->dropping || (file->closing && file->toDraw.empty())) break;
+        Work work = std::move(file->toDraw.front());
+        file->toDraw.pop_front();
         if (work.isPicture) --file->queuedPictures;
+        file->changed.notify_all();
         if (file->failed) continue;
-        held.unlock();
+        if (work.isPicture) {
+            work.frame = file->freeFrames.back();
+            file->freeFrames.pop_back();
+            held.unlock();
+            const bool drawn = drawPicture(file, work.cells.data(), work.frame);
+            held.lock();
+            if (!drawn && !file->failed) {
+                file->failed = true;
+                file->error = "out of memory";
+            }
+        }
+        file->toEncode.push_back(std::move(work));
+    }
+    file->drawn = true;
+    file->changed.notify_all();
+}
+
+// The encoding thread: the drawn pictures and the sound, in order, through
+// the encoders into the file; each frame back to the free ones once sent.
+void encodeQueued(VideoFile* file)
+{
+    std::unique_lock<std::mutex> held(file->lock);
+    for (;;) {
+        file->changed.wait(held, [file] { return file->dropping || file->drawn || !file->toEncode.empty(); });
+        if (file->dropping || file->toEncode.empty()) return;
+        Work work = std::move(file->toEncode.front());
+        file->toEncode.pop_front();
+        bool ok = true;
         std::string error;
-        const bool ok = work.isPicture ? encodePicture(file, work.cells.data(), error)
-                                       : encodeSound(file, work.sound.data(), work.sound.size() / SOUND_CHANNELS, error);
-        held.lock();
-        if (!ok) {
+        if (!file->failed) {
+            held.unlock();
+            if (work.isPicture) {
+                work.frame->pts = file->picturesSent++;
+                ok = encode(file, file->pictureCodec, file->pictureStream, work.frame, error);
+            } else {
+                ok = encodeSound(file, work.sound.data(), work.sound.size() / SOUND_CHANNELS, error);
+            }
+            held.lock();
+        }
+        if (work.frame) file->freeFrames.push_back(work.frame);
+        if (!ok && !file->failed) {
             file->failed = true;
             file->error = error;
         }
@@ -446,8 +494,8 @@ void writeQueued(VideoFile* file)
     }
 }
 
-// Hands work to the writing thread (nothing for no sound); waits while it has
-// pictures enough. False, with the reason, once the thread has failed.
+// Hands work to the drawing thread (nothing for no sound); waits while it has
+// pictures enough. False, with the reason, once the writing has failed.
 bool queueWork(VideoFile* file, Work&& work, std::string& error)
 {
     std::unique_lock<std::mutex> held(file->lock);
@@ -460,23 +508,24 @@ bool queueWork(VideoFile* file, Work&& work, std::string& error)
     }
     if (!work.isPicture && work.sound.empty()) return true;
     if (work.isPicture) ++file->queuedPictures;
-    file->queue.push_back(std::move(work));
+    file->toDraw.push_back(std::move(work));
     file->changed.notify_all();
     return true;
 }
 
-// Stops the writing thread: after the queued work, or at once with `drop`.
-// False, with the reason, when it failed.
+// Stops the threads: after the queued work, or at once with `drop`. False,
+// with the reason, when the writing failed.
 bool stopWriting(VideoFile* file, bool drop, std::string& error)
 {
-    if (!file->writer.joinable()) return true;
+    if (!file->drawer.joinable()) return true;
     {
         std::lock_guard<std::mutex> held(file->lock);
         file->closing = true;
         file->dropping = drop;
     }
     file->changed.notify_all();
-    file->writer.join();
+    file->drawer.join();
+    file->encoder.join();
     if (file->failed) error = file->error;
     return !file->failed;
 }
@@ -528,7 +577,8 @@ VideoFile* openVideoFile(const std::string& path, Format format, const raster::P
         discardVideoFile(file);
         return nullptr;
     }
-    file->writer = std::thread(writeQueued, file);
+    file->drawer = std::thread(drawQueued, file);
+    file->encoder = std::thread(encodeQueued, file);
     return file;
 }
 

@@ -218,20 +218,30 @@ std::vector<std::string> namesIn(const std::string& folder)
     return names;
 }
 
+// How a capture is started: `fileLimit` bytes is its largest file (ulimit -f),
+// going over it raises SIGXFSZ unless `ignoreFileLimit` (then the write
+// fails); its messages (stderr) go to `messages` or are thrown away; `user`,
+// if given, runs it as that user (the caller being root).
+struct Start {
+    rlim_t fileLimit = RLIM_INFINITY;
+    bool ignoreFileLimit = false;
+    int messages = -1;
+    uid_t user = 0;
+};
+
 // Starts `murl13-tool capture ARGS` with every signal at its default action and
-// its output thrown away (its messages to `messages`, if given); `fileLimit`
-// bytes is its largest file (ulimit -f); `user`, if given, runs it as that
-// user (the caller being root).
-pid_t startCapture(std::vector<std::string> args, rlim_t fileLimit = RLIM_INFINITY, int messages = -1,
-                   uid_t user = 0)
+// its output thrown away.
+pid_t startCapture(std::vector<std::string> args, const Start& how = {})
 {
     const pid_t pid = fork();
     if (pid != 0) return pid;
     for (int s = 1; s < NSIG; ++s) signal(s, SIG_DFL);
-    const rlimit noCore{0, 0}, files{fileLimit, fileLimit};
+    if (how.ignoreFileLimit) signal(SIGXFSZ, SIG_IGN);
+    const rlimit noCore{0, 0}, files{how.fileLimit, how.fileLimit};
     setrlimit(RLIMIT_CORE, &noCore), setrlimit(RLIMIT_FSIZE, &files);
     const int devNull = open("/dev/null", O_RDWR);
-    dup2(devNull, STDOUT_FILENO), dup2(messages >= 0 ? messages : devNull, STDERR_FILENO);
+    dup2(devNull, STDOUT_FILENO), dup2(how.messages >= 0 ? how.messages : devNull, STDERR_FILENO);
+    const uid_t user = how.user;
     if (user != 0 && (setgroups(0, nullptr) != 0 || setgid(user) != 0 || setuid(user) != 0)) _exit(126);
     std::vector<char*> argv{const_cast<char*>("murl13-tool"), const_cast<char*>("capture")};
     for (std::string& a : args) argv.push_back(a.data());
@@ -253,6 +263,24 @@ int waitForCapture(pid_t pid, const std::string& whenWriting = "")
         }
     if (status == -1) kill(pid, SIGKILL), waitpid(pid, &status, 0);
     return status;
+}
+
+// How the capture ended (killed after a minute), and its messages (stderr,
+// a few lines that the pipe holds meanwhile).
+std::pair<int, std::string> captureMessages(const std::vector<std::string>& args, const Start& how = {})
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return {-1, ""};
+    Start with = how;
+    with.messages = pipeEnds[1];
+    const pid_t pid = startCapture(args, with);
+    close(pipeEnds[1]);
+    const int status = waitForCapture(pid);
+    std::string messages;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) messages.append(buffer, size_t(got));
+    close(pipeEnds[0]);
+    return {status, messages};
 }
 
 }  // namespace
@@ -294,9 +322,15 @@ TEST(CaptureFiles, AnExistingFileIsReplacedOnlyByACompleteCapture)
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == s) << strsignal(s) << ": " << status;
         expectKept(strsignal(s));
     }
-    const int limited = waitForCapture(startCapture(longShow, 200000));
+    const int limited = waitForCapture(startCapture(longShow, {200000}));
     EXPECT_TRUE(WIFSIGNALED(limited) && WTERMSIG(limited) == SIGXFSZ) << "over the file size limit: " << limited;
     expectKept("over the file size limit");
+    // With SIGXFSZ ignored the writing fails on the video's own thread, which
+    // stops the capture as any failure does.
+    const auto failed = captureMessages(longShow, {2000000, true});
+    EXPECT_EQ(failed.first, 1 << 8) << failed.second;
+    EXPECT_NE(failed.second.find("File too large"), std::string::npos) << failed.second;
+    expectKept("a write that fails");
 
     ASSERT_EQ(capture(out + " --scale 1 --fps 10 --seconds 0.3 --song " + song + " --cells " + cells).first, 0);
     EXPECT_EQ(readBack(out).pictures.size(), 3u);
@@ -342,25 +376,6 @@ TEST(CaptureFiles, RefusesToWriteOverTheSongOrOneFileTwice)
     std::filesystem::remove_all(folder);
 }
 
-namespace {
-
-// How the capture ended (killed after a minute), and its messages (stderr,
-// a few lines that the pipe holds meanwhile).
-std::pair<int, std::string> captureMessages(const std::vector<std::string>& args, uid_t user = 0)
-{
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) return {-1, ""};
-    const pid_t pid = startCapture(args, RLIM_INFINITY, pipeEnds[1], user);
-    close(pipeEnds[1]);
-    const int status = waitForCapture(pid);
-    std::string messages;
-    char buffer[4096];
-    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) messages.append(buffer, size_t(got));
-    close(pipeEnds[0]);
-    return {status, messages};
-}
-
-}  // namespace
 
 // What the end of a capture could not replace is refused before anything is
 // rendered: a path whose links go round in a loop (as a shell's redirection
@@ -387,14 +402,14 @@ TEST(CaptureFiles, WhatCouldNotBeReplacedIsRefusedAtOnce)
     ASSERT_EQ(chmod(folder.c_str(), 0755) | chmod(sticky.c_str(), 01777) | chmod(song.c_str(), 0644), 0);
     std::ofstream(theirs) << "theirs";
     ASSERT_EQ(chown(theirs.c_str(), 65533, 65533) | chmod(theirs.c_str(), 0666), 0);
-    const auto refused = captureMessages({theirs, "--scale", "1", "--seconds", "3600", "--song", song}, nobody);
+    const auto refused = captureMessages({theirs, "--scale", "1", "--seconds", "3600", "--song", song}, {.user = nobody});
     EXPECT_EQ(refused.first, 1 << 8) << refused.second;
     EXPECT_NE(refused.second.find("belongs to another user"), std::string::npos) << refused.second;
     EXPECT_EQ(namesIn(sticky), std::vector<std::string>{"theirs.mkv"});
     EXPECT_TRUE(bytesOf(theirs) == std::vector<uint8_t>({'t', 'h', 'e', 'i', 'r', 's'}));
     // The folder's owner may.
     ASSERT_EQ(chown(sticky.c_str(), nobody, nobody), 0);
-    EXPECT_EQ(captureMessages({theirs, "--scale", "1", "--fps", "10", "--seconds", "0.2", "--song", song}, nobody),
+    EXPECT_EQ(captureMessages({theirs, "--scale", "1", "--fps", "10", "--seconds", "0.2", "--song", song}, {.user = nobody}),
               std::make_pair(0, std::string()));
     std::filesystem::remove_all(folder);
 }

@@ -1,7 +1,7 @@
 # Shared by ./run and ./test: install the Debian packages that are missing,
 # then configure and build in build/ (Release). Sourced, not run.
 
-MURL13_PACKAGES="g++ cmake make pkg-config libgtest-dev libxmp-dev libsdl2-dev libvterm-dev libpng-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev libx11-dev xvfb dpkg-dev file man-db"
+MURL13_PACKAGES="g++ cmake make pkg-config libgtest-dev libxmp-dev libsdl2-dev libvterm-dev libpng-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libx11-dev xvfb dpkg-dev file man-db"
 
 # murl13_install_missing [PACKAGE...]: those of the packages (by default the
 # build's) that are not installed; MURL13_APT_OPTIONS adds options to the install.

@@ -69,7 +69,7 @@ target_compile_definitions(murl13 PRIVATE MURL13_SONG_FOLDER_FROM_BINARY=".")
 
 # The workbench without PNG and capture (libpng and FFmpeg are Linux-only here).
 file(GLOB TOOL_SOURCES CONFIGURE_DEPENDS tool/*.cpp tool/windows/*.cpp)
-list(FILTER TOOL_SOURCES EXCLUDE REGEX "/(capture_command|capture_files|png_writer|show_clock)\\.cpp$")
+list(FILTER TOOL_SOURCES EXCLUDE REGEX "/(capture_command|capture_files|png_writer|show_clock|posix_only)\\.cpp$")
 # The benchmark also times the terminal's frame encoding.
 add_executable(murl13-tool ${TOOL_SOURCES} hosts/terminal/frame_encoder.cpp)
 target_link_libraries(murl13-tool PRIVATE murl13_core murl13_hosts murl13_music murl13_version)
@@ -131,13 +131,16 @@ set(NO_SONG_FOLDER ${CMAKE_BINARY_DIR}/no-song)
 add_custom_command(TARGET murl13 POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${NO_SONG_FOLDER}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:murl13> ${NO_SONG_FOLDER}/)
-foreach(scenario song nosong ctrlc window)
+foreach(scenario song nosong ctrlc elsewhere window)
   set(folder ${CMAKE_BINARY_DIR})
-  if(scenario STREQUAL "nosong")
+  if(scenario MATCHES "nosong|elsewhere")
     set(folder ${NO_SONG_FOLDER})
   endif()
   murl13_wine_path(FOLDER ${folder})
-  murl13_wine_path(DEMO_EXE ${folder}/murl13.exe)
+  murl13_wine_path(DEMO_EXE ${CMAKE_BINARY_DIR}/murl13.exe)
+  if(scenario STREQUAL "nosong")
+    murl13_wine_path(DEMO_EXE ${NO_SONG_FOLDER}/murl13.exe)
+  endif()
   set(report ${CMAKE_BINARY_DIR}/console-probe-${scenario}.txt)
   murl13_wine_path(REPORT ${report})
   add_test(NAME DemoInConsole.${scenario}

@@ -17,6 +17,10 @@
 //   elsewhere  a copy of DEMO.exe and its song in a folder named in Polish and
 //              Russian, started from FOLDER: it finds the song beside it (no box)
 //   window     murl13 --window (SDL's offscreen driver) runs; Ctrl+C ends it with 130
+//   tool       murl13-tool (beside DEMO.exe) in this console: a coloured logo, or
+//              where the console prints escape codes as text, a message saying
+//              so; a file name in Polish and Russian shown as it is; the
+//              console's code page and output mode given back
 // Every console scenario then checks that the console is as the probe left
 // it: the buffer's size, the marked line, the cursor, the title and the input
 // mode. Writes what it saw to REPORT; exit 0 when all passed.
@@ -249,6 +253,68 @@ std::string shownRowText(int row)
     return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
+// The first 50 rows of the buffer shown, one after the other: text that
+// wrapped at the end of a row reads on.
+std::wstring consoleText()
+{
+    ActiveBuffer active;
+    CHAR_INFO rows[CELL_COUNT];
+    SMALL_RECT region{0, 0, SCREEN_COLUMNS - 1, SCREEN_ROWS - 1};
+    if (!ReadConsoleOutputW(active.handle, rows, COORD{SCREEN_COLUMNS, SCREEN_ROWS}, COORD{0, 0}, &region)) return {};
+    std::wstring text;
+    for (const CHAR_INFO& cell : rows) text += cell.Char.UnicodeChar;
+    return text;
+}
+
+// Runs the workbench in this console; its exit status, or -1.
+long runTool(const std::wstring& tool, const std::wstring& arguments, const std::wstring& folder)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring commandLine = L"\"" + tool + L"\" " + arguments;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                        &startup, &process))
+        return -1;
+    DWORD status = DWORD(-1);
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &status);
+    else TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return long(int(status));
+}
+
+void toolInConsole(const std::wstring& folder, const std::wstring& demo)
+{
+    const std::wstring foreign = copyToForeignFolder(folder, demo);
+    const std::wstring where = foreign.substr(0, foreign.find_last_of(L'\\') + 1);
+    const std::wstring tool = demo.substr(0, demo.find_last_of(L"\\/") + 1) + L"murl13-tool.exe";
+    const UINT pageBefore = GetConsoleOutputCP();
+    DWORD modeBefore = 0, modeAfter = 0;
+    GetConsoleMode(output, &modeBefore);
+
+    long status = runTool(tool, L"art logo3", folder);
+    std::wstring shown = consoleText();
+    const bool coloured = status == 0 && shown.find(L'\x1b') == std::wstring::npos &&
+                          shown.find(L'\u25a0') != std::wstring::npos;
+    const bool refused = status == 1 && shown.find(L"escape codes as text; use --format digits") != std::wstring::npos;
+    check(coloured || refused, "art logo3: the coloured logo, or a message and 1 where escape codes show as text (" +
+                                   std::to_string(status) + (refused ? ", refused" : "") + ")");
+    GetConsoleMode(output, &modeAfter);
+    check(GetConsoleOutputCP() == pageBefore && modeAfter == modeBefore,
+          "the console's code page (" + std::to_string(GetConsoleOutputCP()) + ") and output mode given back");
+
+    status = runTool(tool, L"song \"" + where + L"nosuch.oXM\"", folder);
+    shown = consoleText();
+    check(status == 1 && shown.find(L"'" + where + L"nosuch.oXM': missing") != std::wstring::npos,
+          "a song missing in the folder named in Polish and Russian: 1 and its name as it is (" +
+              std::to_string(status) + ")");
+    status = runTool(tool, L"song \"" + where + L"GLIMVEX.oXM\" --seconds 1", folder);
+    check(status == 0 && consoleText().find(L"end 1.0") != std::wstring::npos,
+          "the song in that folder is read (" + std::to_string(status) + ")");
+    check(GetConsoleOutputCP() == pageBefore, "the console's code page given back again");
+}
+
 int finish()
 {
     std::fprintf(report, "%s\n", failures == 0 ? "PASSED" : "FAILED");
@@ -281,6 +347,10 @@ int main(int argc, char** argv)
     check(before.dwSize.Y == 200 && shownRowText(MARKED_ROW) == MARKED_LINE,
           "the probe's console: 80 by 200 cells, a marked line");
     std::wstring demo = wide(argv[4]);
+    if (scenario == "tool") {
+        toolInConsole(wide(argv[3]), demo);
+        return finish();
+    }
     if (scenario == "elsewhere") demo = copyToForeignFolder(wide(argv[3]), demo);
     if (!haveConsole || !startDemo(wide(argv[3]), demo, window ? L" --window" : L"")) {
         check(false, "the demo started");

@@ -1,10 +1,14 @@
 // The workbench in a Windows console: its arguments as UTF-8, and for the run
-// a console that shows UTF-8 and interprets escape codes, as a terminal does.
+// a console that shows UTF-8 and interprets escape codes, as a terminal does;
+// stdout and stderr, when they are the console, write whole buffers (stderr's
+// lines come out at exit or when a command flushes).
 // The console's code page and output mode are the caller's too (cmd's, say):
 // they are given back at exit and on Ctrl+C.
 #include <cstdio>
 #include <cstdlib>
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include "hosts/wincon/utf8_text.h"
@@ -62,6 +66,15 @@ bool consoleInterpretsEscapes()
     return interpreted;
 }
 
+// A stream to a console goes out in whole writes of its bytes, which the
+// console decodes as UTF-8. (Written a byte at a time, or translated in text
+// mode, as some C libraries do for a console, the characters would break.)
+void writeWhole(std::FILE* stream)
+{
+    _setmode(_fileno(stream), _O_BINARY);
+    std::setvbuf(stream, nullptr, _IOFBF, 1 << 16);
+}
+
 }  // namespace
 
 void startWorkbench(int& argc, char**& argv)
@@ -69,7 +82,10 @@ void startWorkbench(int& argc, char**& argv)
     wincon::useUtf8Arguments(argc, argv);
     output = GetStdHandle(STD_OUTPUT_HANDLE);
     const bool outputIsConsole = GetConsoleMode(output, &savedMode) != 0;
-    if (!outputIsConsole && !isConsole(GetStdHandle(STD_ERROR_HANDLE))) return;
+    const bool errorsToConsole = isConsole(GetStdHandle(STD_ERROR_HANDLE));
+    if (!outputIsConsole && !errorsToConsole) return;
+    if (outputIsConsole) writeWhole(stdout);
+    if (errorsToConsole) writeWhole(stderr);
     savedCodePage = GetConsoleOutputCP();
     codePageSet = savedCodePage != CP_UTF8 && SetConsoleOutputCP(CP_UTF8);
     if (outputIsConsole && consoleInterpretsEscapes()) {

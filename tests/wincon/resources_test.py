@@ -7,16 +7,16 @@ For each program: no debugging sections; version information whose fixed and
 string versions are VERSION, with a description, the group as the company
 and a copyright; a manifest that is well-formed XML, made for Windows 10 and
 11 and aware of each monitor's display scaling; and the icon at 16, 24, 32,
-48, 64, 128 and 256 pixels, each picture the Linux workbench's
-`art logo3 --format png --size N`, transparency included. Exit 1 and name
+48, 64, 128 and 256 pixels (the 32-pixel one cell for cell the logo's
+digits, transparency included; the 256-pixel one a PNG). Exit 1 and name
 what is wrong, 0 when all is there.
 """
 
+import re
 import struct
 import subprocess
 import sys
 import xml.etree.ElementTree as ElementTree
-import zlib
 
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 ICON_SIZES = [16, 24, 32, 48, 64, 128, 256]
@@ -64,53 +64,17 @@ def sections_and_resources(data):
     return names, resources
 
 
-def version_strings(block):
-    """The fixed file version and the string table of a VS_VERSIONINFO."""
-    fixed = block.index(struct.pack("<I", 0xFEEF04BD))
-    ms, ls = struct.unpack_from("<II", block, fixed + 8)
-    numbers = (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
-    strings = {}
-    text = block.decode("utf-16-le", errors="replace")
-    for key in ("CompanyName", "FileDescription", "FileVersion", "LegalCopyright", "ProductName", "ProductVersion"):
-        at = text.find(key + "\0")
-        if at >= 0:
-            value = text[at + len(key):].lstrip("\0")
-            strings[key] = value[:value.index("\0")]
-    return numbers, strings
-
-
-def png_pixels(png):
-    """RGBA rows of an 8-bit RGB or RGBA PNG, as flat bytes."""
-    width, height, _, colour = struct.unpack_from(">IIBB", png, 16)
-    channels = {2: 3, 6: 4}[colour]
-    packed, at = b"", 8
-    while at < len(png):
-        length, kind = struct.unpack_from(">I4s", png, at)
-        if kind == b"IDAT":
-            packed += png[at + 8:at + 8 + length]
-        at += 12 + length
-    raw, stride = zlib.decompress(packed), width * channels
-    rows, previous = [], bytearray(stride)
-    for y in range(height):
-        kind, row = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
-        for x in range(stride):
-            left = row[x - channels] if x >= channels else 0
-            up, corner = previous[x], previous[x - channels] if x >= channels else 0
-            guess = left + up - corner
-            paeth = min((abs(guess - left), 0, left), (abs(guess - up), 1, up), (abs(guess - corner), 2, corner))[2]
-            row[x] = (row[x] + [0, left, up, (left + up) // 2, paeth][kind]) & 0xFF
-        rows.append(bytes(row) if channels == 4 else b"".join(bytes(row[i:i + 3]) + b"\xff"
-                                                               for i in range(0, stride, 3)))
-        previous = row
-    return width, b"".join(rows)
-
-
-def bitmap_pixels(image):
-    """RGBA rows of an icon's 32-bit bitmap (BGRA, bottom up)."""
+def bitmap_cells(image):
+    """An icon bitmap's pixels (BGRA, bottom up) as logo values: 0 solid black,
+    1 lit white, 2 transparent, 9 anything else."""
     width = struct.unpack_from("<i", image, 4)[0]
-    pixels = image[40:40 + width * width * 4]
-    rows = [pixels[y * width * 4:(y + 1) * width * 4] for y in reversed(range(width))]
-    return width, b"".join(bytes(row[i + k] for i in range(0, len(row), 4) for k in (2, 1, 0, 3)) for row in rows)
+    values = {(0, 0, 0, 255): "0", (255, 255, 255, 255): "1"}
+    rows = []
+    for y in reversed(range(width)):
+        row = image[40 + y * width * 4:40 + (y + 1) * width * 4]
+        rows.append("".join("2" if row[x + 3] == 0 else values.get(tuple(row[x:x + 4]), "9")
+                            for x in range(0, len(row), 4)))
+    return rows
 
 
 def check(program, version, linux_tool, faults):
@@ -119,46 +83,40 @@ def check(program, version, linux_tool, faults):
     debug = [name for name in names if name.startswith(".debug")]
     if debug:
         faults.append("%s: debugging sections %s" % (program, ", ".join(debug)))
-    versions = list(resources.get(RT_VERSION, {}).values())
-    if not versions:
-        faults.append("%s: no version information" % program)
-    else:
-        numbers, strings = version_strings(versions[0])
-        expected = tuple(int(n) for n in version.split(".")) + (0,)
-        if numbers != expected or strings.get("FileVersion") != version:
-            faults.append("%s: file version %s / %r, not %s" % (program, numbers, strings.get("FileVersion"), version))
-        if not strings.get("ProductVersion", "").startswith(version):
-            faults.append("%s: product version %r" % (program, strings.get("ProductVersion")))
-        for key, wanted in (("CompanyName", "Norq"), ("LegalCopyright", "Copyright"), ("FileDescription", "murl13"),
-                            ("ProductName", "murl13")):
-            if wanted not in strings.get(key, "").replace("Murl #13", "murl13"):
-                faults.append("%s: %s is %r" % (program, key, strings.get(key)))
-    manifests = list(resources.get(RT_MANIFEST, {}).values())
+    block = next(iter(resources.get(RT_VERSION, {}).values()), b"")
+    fixed = block.find(struct.pack("<I", 0xFEEF04BD))  # the numbers Explorer shows as the file version
+    ms, ls = struct.unpack_from("<II", block, fixed + 8) if fixed >= 0 else (0, 0)
+    numbers = "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+    fields = dict(re.findall(r"(\w+)\0+([^\0]+)", block.decode("utf-16-le", "replace")))
+    if numbers != version + ".0" or fields.get("FileVersion") != version or \
+            not fields.get("ProductVersion", "").startswith(version):
+        faults.append("%s: version %s, %r, %r, not %s" % (program, numbers, fields.get("FileVersion"),
+                                                          fields.get("ProductVersion"), version))
+    for key, wanted in (("CompanyName", "Norq"), ("LegalCopyright", "Copyright"), ("FileDescription", "murl13"),
+                        ("ProductName", "murl13")):
+        if wanted not in fields.get(key, "").replace("Murl #13", "murl13"):
+            faults.append("%s: %s is %r" % (program, key, fields.get(key)))
+    manifest = next(iter(resources.get(RT_MANIFEST, {}).values()), b"").decode()
     try:
-        text = manifests[0].decode()
-        ElementTree.fromstring(text)
-        if WINDOWS_10 not in text or "PerMonitorV2" not in text:
-            faults.append("%s: the manifest names neither Windows 10 nor per-monitor scaling" % program)
-    except (IndexError, ElementTree.ParseError) as error:
+        ElementTree.fromstring(manifest)
+    except ElementTree.ParseError as error:
         faults.append("%s: no well-formed manifest (%s)" % (program, error))
-    groups = list(resources.get(RT_GROUP_ICON, {}).values())
-    if not groups:
-        faults.append("%s: no icon" % program)
-        return
-    group = groups[0]
-    sizes = []
+    if WINDOWS_10 not in manifest or "PerMonitorV2" not in manifest:
+        faults.append("%s: the manifest names not both Windows 10 and per-monitor scaling" % program)
+    group, sizes = next(iter(resources.get(RT_GROUP_ICON, {}).values()), b"\0" * 6), {}
     for i in range(struct.unpack_from("<H", group, 4)[0]):
         width, _, _, _, _, _, _, ident = struct.unpack_from("<BBBBHHIH", group, 6 + 14 * i)
-        size = width or 256
-        sizes.append(size)
-        image = resources.get(RT_ICON, {}).get(ident, b"")
-        shown = png_pixels(image) if image.startswith(b"\x89PNG") else bitmap_pixels(image)
-        drawn = subprocess.run([linux_tool, "art", "logo3", "--format", "png", "--size", str(size)],
-                               stdout=subprocess.PIPE, check=True).stdout
-        if shown != png_pixels(drawn):
-            faults.append("%s: the %d-pixel icon is not the logo drawn at that size" % (program, size))
+        sizes[width or 256] = resources.get(RT_ICON, {}).get(ident, b"")
     if sorted(sizes) != ICON_SIZES:
         faults.append("%s: icon sizes %s" % (program, sorted(sizes)))
+    # At 32 pixels each pixel is one cell of the 32-cell logo, centred.
+    digits = subprocess.run([linux_tool, "art", "logo3", "--format", "digits"], stdout=subprocess.PIPE,
+                            check=True).stdout.decode().split()
+    logo = ["2" * 32] * 6 + digits + ["2" * 32] * 7
+    if sizes.get(32, b"")[:4] != b"\x28\0\0\0" or bitmap_cells(sizes[32]) != logo:
+        faults.append("%s: the 32-pixel icon is not the logo" % program)
+    if not sizes.get(256, b"").startswith(b"\x89PNG") or struct.unpack_from(">II", sizes[256], 16) != (256, 256):
+        faults.append("%s: the 256-pixel icon is not a 256 by 256 PNG" % program)
 
 
 def main():

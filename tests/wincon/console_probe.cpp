@@ -269,19 +269,10 @@ std::wstring consoleText()
 // Runs the workbench in this console; its exit status, or -1.
 long runTool(const std::wstring& tool, const std::wstring& arguments, const std::wstring& folder)
 {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    std::wstring commandLine = L"\"" + tool + L"\" " + arguments;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
-                        &startup, &process))
-        return -1;
-    DWORD status = DWORD(-1);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &status);
-    else TerminateProcess(process.hProcess, 99);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return long(int(status));
+    if (!startDemo(folder, tool, arguments.c_str())) return -1;
+    const long status = exitStatus(60);
+    if (status == -1) TerminateProcess(demoProcess.hProcess, 99);
+    return status;
 }
 
 void toolInConsole(const std::wstring& folder, const std::wstring& demo)
@@ -293,7 +284,7 @@ void toolInConsole(const std::wstring& folder, const std::wstring& demo)
     DWORD modeBefore = 0, modeAfter = 0;
     GetConsoleMode(output, &modeBefore);
 
-    long status = runTool(tool, L"art logo3", folder);
+    long status = runTool(tool, L" art logo3", folder);
     std::wstring shown = consoleText();
     const bool coloured = status == 0 && shown.find(L'\x1b') == std::wstring::npos &&
                           shown.find(L'\u25a0') != std::wstring::npos;
@@ -304,7 +295,7 @@ void toolInConsole(const std::wstring& folder, const std::wstring& demo)
     check(GetConsoleOutputCP() == pageBefore && modeAfter == modeBefore,
           "the console's code page (" + std::to_string(GetConsoleOutputCP()) + ") and output mode given back");
 
-    status = runTool(tool, L"song \"" + where + L"nosuch.oXM\"", folder);
+    status = runTool(tool, L" song \"" + where + L"nosuch.oXM\"", folder);
     shown = consoleText();
     check(status == 1 && shown.find(L"'" + where + L"nosuch.oXM': missing") != std::wstring::npos,
           "a song missing in the folder named in Polish and Russian: 1 and its name as it is (" +

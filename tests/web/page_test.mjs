@@ -5,8 +5,8 @@
 // song clock; a hidden tab waits; Escape stops it; keys, focus and label),
 // missing (no song: the error box, then the plasma), phone (the picture fills
 // a phone's screen; taps start and stop), visitors (opened from disk, from
-// another machine over plain http, at 50 KB/s, without WebAssembly or
-// JavaScript).
+// another machine over plain http, at 50 KB/s, without Web Audio,
+// WebAssembly or JavaScript).
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readFileSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -286,6 +286,22 @@ async function lan(browser, url) {
   await playsWithSound(browser, 'script-processor');
 }
 
+// A browser with no Web Audio at all: the page says so, the show runs silently.
+async function silent(browser, url) {
+  const { identifier } = await browser.send('Page.addScriptToEvaluateOnNewDocument',
+    { source: 'delete window.AudioContext; delete window.webkitAudioContext;' });
+  await openReady(browser, url);
+  await browser.click(400, 300);
+  await browser.until(`murl13.state === 'playing' && murl13.frames > 5`, 10, 'the show starts without sound');
+  const t0 = await browser.evaluate('murl13.songTime');
+  await sleep(1000);
+  const [sound, said, t1] = await browser.evaluate(`[murl13.sound, document.getElementById('notice').hidden ? '' :
+    document.getElementById('notice').textContent, murl13.songTime]`);
+  expect(!sound && /No sound/.test(said) && t1 - t0 > 0.5, `without Web Audio: "${said}", the song time ${t0.toFixed(2)} ` +
+    `then ${t1.toFixed(2)} s`);
+  await browser.send('Page.removeScriptToEvaluateOnNewDocument', { identifier });
+}
+
 // Browsers that cannot run it say why. V8 without its compilers has no
 // WebAssembly (Chromium 156 here ignores --js-flags=--noexpose_wasm).
 async function refused(url) {
@@ -326,6 +342,7 @@ try {
   if (mode === 'visitors') {
     await visitors(browser, server.url);
     await lan(browser, server.url);
+    await silent(browser, server.url);
     await noScript(browser, server.url);
     await refused(server.url);
   } else {

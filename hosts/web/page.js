@@ -171,9 +171,10 @@
     return;
   }
 
-  // The cells of the frame the program has begun: by the workers, or here.
+  // The cells of the frame the program has begun: ray-marched ones shared
+  // with the workers, the others here.
   async function drawCells() {
-    if (workers) {
+    if (workers && Module._murl13_frame_marched()) {
       try {
         return await workers.draw(Module);
       } catch (error) {

@@ -32,9 +32,16 @@ async function openSoundDevice(context, workletSource) {
 }
 
 async function openWorkletDevice(context, workletSource) {
-  // A data: URL: a page opened from disk has no origin, and the worklet
-  // refuses the blob: URLs it makes.
-  await context.audioWorklet.addModule('data:text/javascript;charset=utf-8,' + encodeURIComponent(workletSource));
+  // From a blob: URL, or where the worklet refuses that (Chromium, for a page
+  // opened from disk, which has no origin) from a data: URL.
+  const blob = URL.createObjectURL(new Blob([workletSource], { type: 'text/javascript' }));
+  try {
+    await context.audioWorklet.addModule(blob);
+  } catch (error) {
+    await context.audioWorklet.addModule('data:text/javascript;charset=utf-8,' + encodeURIComponent(workletSource));
+  } finally {
+    URL.revokeObjectURL(blob);
+  }
   const node = new AudioWorkletNode(context, 'song-player', { numberOfInputs: 0, outputChannelCount: [2] });
   let run = 0, played = 0;
   node.port.onmessage = (event) => {

@@ -40,7 +40,7 @@ async function startRowWorkers(count, workerSource, wasm) {
 
 function rowWorkers(workers) {
   const count = workers.length, shares = count + 1;
-  const ROW_CELLS = 80;
+  const ROW_CELLS = 80, ANSWER_MS = 2000;
   let pending = null;  // { left, resolve, reject, program } of the frame being drawn
   for (const worker of workers) {
     worker.onmessage = (event) => {
@@ -54,10 +54,13 @@ function rowWorkers(workers) {
   }
   return {
     count,
-    // Draws the frame whose values `program` has shared into its cells.
+    // Draws the frame whose values `program` has shared into its cells; fails
+    // when a worker has failed, or has not answered in ANSWER_MS (a worker
+    // that died without a word must not stop the show).
     draw(program) {
       const drawn = new Promise((resolve, reject) => {
-        pending = { left: count, resolve, reject, program };
+        const timer = setTimeout(() => reject(new Error('a worker did not answer')), ANSWER_MS);
+        pending = { left: count, resolve: () => (clearTimeout(timer), resolve()), reject, program };
       });
       const at = program._murl13_shared_frame();
       const values = program.HEAPU8.slice(at, at + program._murl13_shared_frame_size());

@@ -5,8 +5,9 @@
 // song clock; a hidden tab waits; Escape stops it; keys, focus and label),
 // missing (no song: the error box, then the plasma), phone (the picture fills
 // a phone's screen; taps start and stop), visitors (opened from disk, from
-// another machine over plain http, at 50 KB/s, without Web Audio,
-// WebAssembly or JavaScript).
+// another machine over plain http, at 50 KB/s, without Web Audio or
+// workers, with a worker that stops answering, without WebAssembly or
+// JavaScript).
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readFileSync, rmSync, symlinkSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -303,6 +304,17 @@ async function silent(browser, url) {
   await browser.send('Page.removeScriptToEvaluateOnNewDocument', { identifier });
 }
 
+// A worker that stops answering: the frames go on, their cells on the page's thread.
+async function stalled(browser, url) {
+  const { identifier } = await browser.send('Page.addScriptToEvaluateOnNewDocument', { source: `window.Worker =
+    class extends Worker { postMessage(m, t) { if (!(m && m.values)) super.postMessage(m, t); } };` });
+  await browser.open(url + '?bench&workers=1');
+  await browser.until(`window.murl13 && murl13.bench !== undefined`, 300, 'the benchmark ends');
+  expect(await browser.evaluate('murl13.bench.workers === 0 && murl13.bench.overall.frames === 400'),
+    'a worker that stops answering is left behind, the frames go on');
+  await browser.send('Page.removeScriptToEvaluateOnNewDocument', { identifier });
+}
+
 // Browsers that cannot run it say why. V8 without its compilers has no
 // WebAssembly (Chromium 156 here ignores --js-flags=--noexpose_wasm).
 async function refused(url) {
@@ -344,6 +356,7 @@ try {
     await visitors(browser, server.url);
     await lan(browser, server.url);
     await silent(browser, server.url);
+    await stalled(browser, server.url);
     await noScript(browser, server.url);
     await refused(server.url);
   } else {

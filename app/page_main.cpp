@@ -15,7 +15,6 @@
 
 #include "hosts/web/web_console.h"
 #include "music/page_player.h"
-#include "music/tick_loop.h"
 #include "runtime/bench_schedule.h"
 #include "runtime/cell_frame.h"
 #include "runtime/cell_workers.h"
@@ -100,8 +99,7 @@ EMSCRIPTEN_KEEPALIVE int murl13_frame_begin(double played)
 {
     if (!running) return 0;
     if (pageSongPlaying()) {
-        pageSongPlayed(int64_t(played));
-        web::useSongClock(played * 1000.0 / music::MIX_RATE);
+        web::useSongClock(pageSongPlayed(int64_t(played)));
     }
     beginFrame();
     shareFrame();

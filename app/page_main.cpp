@@ -60,7 +60,7 @@ const double* summaryOf(const std::vector<double>& ms)
 extern "C" {
 
 // Starts the show: console, clock, song (the file GLIMVEX.oXM that the page
-// has put in the module's file system, if it could fetch it). Returns 1 when
+// has put in the module's file system, if the page holds it). Returns 1 when
 // the song plays, 0 when it did not load: the error box is open then.
 EMSCRIPTEN_KEEPALIVE int murl13_start()
 {

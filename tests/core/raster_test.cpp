@@ -5,12 +5,10 @@
 // every colour as foreground and background, scales 1 and 3, and the edges.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "art/vga_font.h"
-#include "raster/picture_layout.h"
 #include "raster/rasterise.h"
 
 namespace {
@@ -127,44 +125,6 @@ TEST(VgaFont, BlankOnlyWhereStatedAndTheDrawnGlyphsPresent)
         EXPECT_EQ(uint8_t(mirrored << 1), vgaFont[0x11][row]) << row;
         EXPECT_EQ(vgaFont[0xDB][row], 0xFF);
     }
-}
-
-// Video frames of any size: the whole scale when its picture fills nine
-// tenths of the side that limits it, else that side filled; centred, the
-// corner on even pixels.
-TEST(PictureLayout, WholeScaleWhenItNearlyFillsElseTheLimitingSideFilled)
-{
-    const struct {
-        int width, height, left, top, pictureWidth, pictureHeight, scale;
-    } cases[] = {
-        {640, 400, 0, 0, 640, 400, 1},        {1920, 1200, 0, 0, 1920, 1200, 3},
-        {704, 440, 32, 20, 640, 400, 1},      {3840, 2160, 320, 80, 3200, 2000, 5},
-        {1920, 1080, 96, 0, 1728, 1080, 0},   {2560, 1440, 128, 0, 2304, 1440, 0},
-        {1280, 720, 64, 0, 1152, 720, 0},     {1442, 900, 0, 0, 1440, 900, 0},  // 800 lines: 89 %
-        {1280, 1000, 0, 100, 1280, 800, 2},   {800, 1200, 0, 350, 800, 500, 0},  // the width limits
-    };
-    for (const auto& c : cases) {
-        const raster::PictureLayout layout = raster::layoutForSize(c.width, c.height);
-        EXPECT_EQ(std::vector<int>({layout.frameWidth, layout.frameHeight, layout.left, layout.top, layout.width,
-                                    layout.height, layout.scale}),
-                  std::vector<int>({c.width, c.height, c.left, c.top, c.pictureWidth, c.pictureHeight, c.scale}))
-            << c.width << "x" << c.height;
-    }
-    // 1728 pixels show 640 in blocks of 2 and 3, in order, all of them, the
-    // border outside; half-resolution planes sample every other pixel.
-    const std::vector<int16_t> columns = raster::sourceMap(1920, 1, 96, 1728, PICTURE_WIDTH);
-    std::vector<int> blocks(PICTURE_WIDTH, 0);
-    for (int x = 0; x < 1920; ++x) {
-        const int source = columns[size_t(x)];
-        ASSERT_EQ(source < 0, x < 96 || x >= 96 + 1728) << x;
-        if (source < 0) continue;
-        ASSERT_TRUE(x == 96 || source - columns[size_t(x) - 1] <= 1) << x;
-        ++blocks[size_t(source)];
-    }
-    EXPECT_EQ(*std::min_element(blocks.begin(), blocks.end()), 2);
-    EXPECT_EQ(*std::max_element(blocks.begin(), blocks.end()), 3);
-    const std::vector<int16_t> half = raster::sourceMap(960, 2, 96, 1728, PICTURE_WIDTH);
-    for (int x = 0; x < 960; ++x) ASSERT_EQ(half[size_t(x)], columns[size_t(2 * x)]) << x;
 }
 
 }  // namespace

@@ -183,18 +183,13 @@ TEST(Capture, FailuresLeaveNoFileBehind)
 TEST(Capture, ProgressCountsTheFramesBeforeTheStart)
 {
     const std::string song = songOf("progress.xm", 40), out = temp("progress.gif");
-    int terminal = -1, side = -1;
-    ASSERT_EQ(openpty(&terminal, &side, nullptr, nullptr, nullptr), 0);
-    const pid_t pid = fork();
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (pid == 0) {
-        dup2(side, STDERR_FILENO);
-        const int devNull = open("/dev/null", O_WRONLY);
-        dup2(devNull, STDOUT_FILENO);
         execl(toolPath().c_str(), "murl13-tool", "capture", out.c_str(), "--fps", "10", "--start", "3", "--seconds",
               "0.5", "--song", song.c_str(), "--size", "800x600", static_cast<char*>(nullptr));
         _exit(127);
     }
-    close(side);
     std::string shown;
     char buffer[4096];
     for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, size_t(got));

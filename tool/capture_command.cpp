@@ -52,6 +52,7 @@ const char USAGE[] =
     "                at most one (1920x1080: 1728 by 1080)\n"
     "  --start S     begin the video, and its sound, with the first frame at or\n"
     "                after song time S; the song still plays from 0 to there\n"
+    "                (a start past the show's end is refused)\n"
     "  --seconds S   make S seconds of video, ceil(S * N) frames, instead of\n"
     "                stopping at the show's end (the first frame at order 39, included)\n"
     "  --song FILE   the module (default GLIMVEX.oXM in the working directory)\n"

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -130,7 +131,7 @@ bool actsAsAnyOwner()
 {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("CapEff:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> CAP_FOWNER_BIT) & 1;
+        if (line.rfind("CapEff:", 0) == 0) return (std::strtoull(line.c_str() + 7, nullptr, 16) >> CAP_FOWNER_BIT) & 1;
     return geteuid() == 0;
 }
 

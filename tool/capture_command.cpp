@@ -155,7 +155,8 @@ int parseOptions(int argc, char** argv, CaptureOptions& options, video::Format& 
             return usageError("a GIF shows only 1, 2, 4, 5, 10, 20, 25 or 50 frames a second", nullptr);
     }
     if (options.fps == 0) options.fps = DEFAULT_FPS;
-    if (options.scale != 0 && options.width != 0) return usageError("--scale and --size both say the size: give one", nullptr);
+    if (options.scale != 0 && options.width != 0)
+        return usageError("--scale and --size both say the size: give one", nullptr);
     options.layout = options.width != 0 ? raster::layoutForSize(options.width, options.height)
                                         : raster::layoutForScale(options.scale != 0 ? options.scale : DEFAULT_SCALE);
     return 0;

@@ -34,7 +34,8 @@ std::vector<uint8_t> scaledPicture(const std::string& cellsFile, const Placement
     std::vector<uint8_t> frame(size_t(at.frameWidth) * size_t(at.frameHeight) * 3, 0);
     for (int y = 0; y < at.height; ++y)
         for (int x = 0; x < at.width; ++x) {
-            const int sx = (2 * x + 1) * PICTURE_WIDTH / (2 * at.width), sy = (2 * y + 1) * PICTURE_HEIGHT / (2 * at.height);
+            const int sx = (2 * x + 1) * PICTURE_WIDTH / (2 * at.width);
+            const int sy = (2 * y + 1) * PICTURE_HEIGHT / (2 * at.height);
             std::memcpy(&frame[(size_t(y + at.top) * size_t(at.frameWidth) + size_t(x + at.left)) * 3],
                         &console[(size_t(sy) * PICTURE_WIDTH + size_t(sx)) * 3], 3);
         }
@@ -119,7 +120,8 @@ TEST(CaptureForSites, IndexFirstAndColoursConvertedAsTheirTagsSay)
         const std::vector<uint8_t> bytes = bytesOf(out);
         std::vector<std::string> boxes;
         for (size_t at = 0, size = 8; size >= 8 && at + 8 <= bytes.size(); at += size) {
-            size = size_t(bytes[at]) << 24 | size_t(bytes[at + 1]) << 16 | size_t(bytes[at + 2]) << 8 | bytes[at + 3];
+            size = size_t(bytes[at]) << 24 | size_t(bytes[at + 1]) << 16 | size_t(bytes[at + 2]) << 8;
+            size |= bytes[at + 3];
             boxes.emplace_back(reinterpret_cast<const char*>(&bytes[at + 4]), 4);
         }
         const auto index = std::find(boxes.begin(), boxes.end(), "moov");

@@ -397,14 +397,15 @@ TEST(CaptureFiles, WhatCouldNotBeReplacedIsRefusedAtOnce)
     ASSERT_EQ(chmod(folder.c_str(), 0755) | chmod(sticky.c_str(), 01777) | chmod(song.c_str(), 0644), 0);
     std::ofstream(theirs) << "theirs";
     ASSERT_EQ(chown(theirs.c_str(), 65533, 65533) | chmod(theirs.c_str(), 0666), 0);
-    const auto refused = captureMessages({theirs, "--scale", "1", "--seconds", "3600", "--song", song}, {.user = nobody});
+    const Start asNobody{.user = nobody};
+    const auto refused = captureMessages({theirs, "--scale", "1", "--seconds", "3600", "--song", song}, asNobody);
     EXPECT_EQ(refused.first, 1 << 8) << refused.second;
     EXPECT_NE(refused.second.find("belongs to another user"), std::string::npos) << refused.second;
     EXPECT_EQ(namesIn(sticky), std::vector<std::string>{"theirs.mkv"});
     EXPECT_TRUE(bytesOf(theirs) == std::vector<uint8_t>({'t', 'h', 'e', 'i', 'r', 's'}));
     // The folder's owner may.
     ASSERT_EQ(chown(sticky.c_str(), nobody, nobody), 0);
-    EXPECT_EQ(captureMessages({theirs, "--scale", "1", "--fps", "10", "--seconds", "0.2", "--song", song}, {.user = nobody}),
+    EXPECT_EQ(captureMessages({theirs, "--scale", "1", "--fps", "10", "--seconds", "0.2", "--song", song}, asNobody),
               std::make_pair(0, std::string()));
     std::filesystem::remove_all(folder);
 }

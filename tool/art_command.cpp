@@ -12,21 +12,27 @@
 #include "art/cp437.h"
 #include "art/images.h"
 #include "art/tables.h"
+#include "raster/logo_icon.h"
 #include "raster/rasterise.h"
+#include "tool/options.h"
 #include "tool/png_writer.h"
 #include "tool/tool.h"
 
 namespace {
 
 const char USAGE[] =
-    "usage: murl13-tool art NAME [--format digits|ansi|png]\n"
+    "usage: murl13-tool art NAME [--format digits|ansi|png] [--size N]\n"
     "Prints one image: logo1a, logo1b, logo2, logo3 or warpTexture.\n"
     "  --format digits  one line per pixel row, one digit per pixel, nothing else\n"
     "                   (the default when stdout is not a terminal)\n"
     "  --format ansi    a coloured preview (the default on a terminal): a logo's lit\n"
     "                   pixels as white squares on black, its solid pixels black,\n"
     "                   transparent ones blank; the texture's levels 0 to 3 as black,\n"
-    "                   dark grey, light grey and white, two pixel rows per line\n";
+    "                   dark grey, light grey and white, two pixel rows per line\n"
+    "  --format png     the picture as the console drew it, 8-bit RGB: a logo on a\n"
+    "                   black square (logo3: the 256-pixel icon), the texture in greys\n"
+    "  --size N         with png, a logo only: an N by N icon, N from 16 to 256, RGBA,\n"
+    "                   the logo's transparent pixels transparent\n";
 
 enum class Format { Default, Digits, Ansi, Png };
 
@@ -139,17 +145,32 @@ bool writeImagePng(const ImageInfo& image, bool isLogo)
     return writePng(stdout, rgb.data(), side * GLYPH_WIDTH, side * GLYPH_HEIGHT, raster::pictureRowBytes(1));
 }
 
+bool writeIconPng(const ImageInfo& logo, int size)
+{
+    std::vector<uint8_t> rgba(size_t(size) * size_t(size) * raster::RGBA_BYTES);
+    raster::drawLogoIcon(logo, size, rgba.data());
+    return writePng(stdout, rgba.data(), size, size, size_t(size) * raster::RGBA_BYTES, true);
+}
+
 }  // namespace
 
 int toolArt(int argc, char** argv)
 {
     const char* name = nullptr;
     Format format = Format::Default;
+    int iconSize = 0;  // 0: no --size
     for (int i = 0; i < argc; ++i) {
         const char* arg = argv[i];
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             std::fputs(USAGE, stdout);
             return 0;
+        }
+        if (std::strcmp(arg, "--size") == 0 || std::strncmp(arg, "--size=", 7) == 0) {
+            const char* size = arg[6] == '=' ? arg + 7 : i + 1 < argc ? argv[++i] : nullptr;
+            const auto n = parseInteger(size, raster::MIN_ICON_SIZE, raster::MAX_ICON_SIZE);
+            if (!n) return usageError("--size takes a whole number from 16 to 256", "");
+            iconSize = int(*n);
+            continue;
         }
         const char* value = nullptr;
         if (std::strcmp(arg, "--format") == 0) {
@@ -180,9 +201,12 @@ int toolArt(int argc, char** argv)
 
     if (format == Format::Default) format = isatty(STDOUT_FILENO) ? Format::Ansi : Format::Digits;
     const bool isLogo = image->pixels != warpTexture;
+    if (iconSize != 0 && format != Format::Png) return usageError("--size goes with --format png", "");
+    if (iconSize != 0 && !isLogo) return usageError("--size draws a logo as an icon, not ", name);
     if (format == Format::Png) {
         if (refusePngToTerminal("art")) return 1;
-        if (writeImagePng(*image, isLogo) && std::fflush(stdout) == 0) return 0;
+        const bool written = iconSize != 0 ? writeIconPng(*image, iconSize) : writeImagePng(*image, isLogo);
+        if (written && std::fflush(stdout) == 0) return 0;
         std::perror("murl13-tool art: writing the image");
         return 1;
     }

@@ -245,6 +245,7 @@ void printArrangement(const std::vector<uint8_t>& file, const Render& mix, int c
                 measure::highBandFlux(mix.mono, RATE), measure::onsetsPerSecond(mix.mono, RATE),
                 measure::sideToMidDb(mix.left, mix.right), 100 * measure::nearCopyShare(mix.mono, RATE));
     std::vector<double> levels = measure::channelLevels(file, channels);
+    if (levels.empty()) return;
     double loudest = *std::max_element(levels.begin(), levels.end());
     int under = 0;
     std::printf("channel levels against the loudest (dB):");

@@ -8,7 +8,12 @@
 
 namespace app {
 
-// The folder of the running program, ending in a separator; empty when unknown.
+// main's arguments as UTF-8: on Windows from the command line's UTF-16 (the
+// strings live until the program ends); elsewhere as they are.
+void useUtf8Arguments(int& argc, char**& argv);
+
+// The folder of the running program (UTF-8), ending in a separator; empty
+// when unknown.
 std::string programFolder();
 
 // True when stdout is a console the demo can draw on: a terminal on Linux, a

@@ -11,6 +11,8 @@
 
 namespace app {
 
+void useUtf8Arguments(int&, char**&) {}
+
 std::string programFolder()
 {
     char path[PATH_MAX];

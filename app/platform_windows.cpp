@@ -1,5 +1,5 @@
-// The demo's main on Windows: the Windows console host; the program's folder
-// from GetModuleFileNameW.
+// The demo's main on Windows: the Windows console host; the arguments and the
+// program's folder from the wide-character calls, as UTF-8.
 #include "app/platform.h"
 
 #include <cstdio>
@@ -8,10 +8,13 @@
 #include <windows.h>
 
 #include "hosts/wincon/console_control.h"
+#include "hosts/wincon/utf8_text.h"
 #include "hosts/wincon/wincon_app.h"
 #include "runtime/frame_loop.h"
 
 namespace app {
+
+void useUtf8Arguments(int& argc, char**& argv) { wincon::useUtf8Arguments(argc, argv); }
 
 std::string programFolder()
 {
@@ -26,11 +29,7 @@ std::string programFolder()
         path.resize(path.size() * 2);  // cut short: a longer path
     }
     path.resize(path.find_last_of(L"\\/") + 1);
-    // The CRT opens files by narrow names in the ANSI code page.
-    const int size = WideCharToMultiByte(CP_ACP, 0, path.c_str(), int(path.size()), nullptr, 0, nullptr, nullptr);
-    std::string folder(size_t(size > 0 ? size : 0), '\0');
-    if (size > 0) WideCharToMultiByte(CP_ACP, 0, path.c_str(), int(path.size()), folder.data(), size, nullptr, nullptr);
-    return folder;
+    return wincon::utf8FromWide(path.c_str(), path.size());
 }
 
 bool stdoutIsConsole()

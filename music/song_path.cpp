@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include <unistd.h>
+#include "music/file_names.h"
 
 namespace music {
 
@@ -17,10 +17,10 @@ void setSongFolder(const std::string& folder) { songFolder = folder; }
 std::string findSong(const char* fileName)
 {
     if (fileName == nullptr) return {};
-    if (access(fileName, R_OK) == 0 || std::strchr(fileName, '/') != nullptr || songFolder.empty())
+    if (fileReadable(fileName) || std::strchr(fileName, '/') != nullptr || songFolder.empty())
         return fileName;
     std::string installed = songFolder + "/" + fileName;
-    return access(installed.c_str(), R_OK) == 0 ? installed : std::string(fileName);
+    return fileReadable(installed.c_str()) ? installed : std::string(fileName);
 }
 
 }  // namespace music

@@ -113,7 +113,7 @@ compose_song() {
     if [ ! -x "$generator" ] || [ -n "$(find "$ROOT/song" -newer "$generator" -name '*.*' | head -n 1)" ]; then
         echo "Building the song generator for this machine"
         g++ -std=c++20 -O2 -ffp-contract=off -fno-tree-slp-vectorize -I"$ROOT" \
-            $(find "$ROOT/song" -name '*.cpp' | sort) -o "$generator.new"
+            $(find "$ROOT/song" -maxdepth 1 -name '*.cpp' | sort) -o "$generator.new"
         mv "$generator.new" "$generator"
     fi
     "$generator" "$BUILD/GLIMVEX.oXM.new" >/dev/null

@@ -5,8 +5,8 @@
 - the core folders (and the soundtrack generator) include no system or library
   header of a platform (terminal, signals, OS threads, sound, window, video,
   PNG, the Windows API) and no folder that does;
-- only the programs (app/, tool/, fuzz/) and the tests use more than one platform
-  layer;
+- only the programs (app/, tool/, fuzz/, the song's measuring tool in
+  song/measure/) and the tests use more than one platform layer;
 - the map of the files in docs/architecture.md matches the tree: every folder
   and source file has its row, and every name in the map exists.
 
@@ -22,7 +22,10 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 if len(sys.argv) == 3 and sys.argv[1] == "--root":
     ROOT = os.path.abspath(sys.argv[2])
 CORE = {"state", "art", "effects2d", "raymarch", "raster", "runtime", "song"}
-PROGRAMS = {"app", "tool", "fuzz", "tests"}
+PROGRAMS = {"app", "tool", "fuzz", "tests", "song/measure"}
+# Folders inside a top-level folder that count as a folder of their own: the
+# song's measuring tool renders with libxmp beside the generator it measures.
+SUBFOLDERS = ("song/measure",)
 PLATFORM_HEADER = re.compile(
     r"^(unistd|termios|signal|csignal|fcntl|poll|pthread|dlfcn|png|zlib|windows|io|conio)\.h$"
     r"|^(sys|linux|SDL2?|xmp|libav\w*|libsw\w*|alsa|X11|wayland)[/.]"
@@ -37,7 +40,15 @@ def sources():
         for name in files:
             if name.endswith((".h", ".cpp", ".hpp", ".cc")):
                 path = os.path.join(folder, name)
-                yield os.path.relpath(path, ROOT).split(os.sep)[0], path
+                yield folder_of(os.path.relpath(path, ROOT).replace(os.sep, "/")), path
+
+
+def folder_of(path):
+    """The folder a file or an included header belongs to."""
+    for sub in SUBFOLDERS:
+        if path.startswith(sub + "/"):
+            return sub
+    return path.split("/")[0]
 
 
 def main():
@@ -52,8 +63,8 @@ def main():
                 if not m:
                     continue
                 kind, header = m.groups()
-                first = header.split("/")[0]
-                if kind == '"' and "/" in header and os.path.isdir(os.path.join(ROOT, first)):
+                first = folder_of(header)
+                if kind == '"' and "/" in header and os.path.isdir(os.path.join(ROOT, header.split("/")[0])):
                     if first != top:
                         uses.setdefault(top, set()).add(first)
                 elif kind == "<" and PLATFORM_HEADER.search(header):

@@ -1,5 +1,6 @@
 // The soundtrack: composes the whole module from the score in
-// composition.cpp and the instruments of instruments.cpp. Deterministic:
+// composition.cpp, arranged by arranger.cpp, with the instruments of
+// instruments.cpp. Deterministic:
 // the same bytes on every call.
 #pragma once
 
@@ -15,6 +16,14 @@ constexpr int ROWS_PER_ORDER = STEPS_PER_BAR * BARS_PER_ORDER;
 constexpr int FINAL_ORDER = 39;           // the demo stops as it begins
 constexpr int FINAL_ROWS = 32;            // the final hit's ring-out
 constexpr int ORDER_COUNT = FINAL_ORDER + 1;
+
+// The channels, each with its part: the lead's second voice plays its echo,
+// a harmony or a counter-melody; the pad has three voices.
+enum Channel {
+    CH_KICK, CH_SNARE, CH_HATS, CH_BASS, CH_LEAD, CH_LEAD2, CH_ARP,
+    CH_PAD1, CH_PAD2, CH_PAD3, CH_CRASH, CH_STAB, CH_HIT, CH_RISER,
+    CHANNEL_COUNT
+};
 
 xm::Module composeSong();
 

@@ -113,7 +113,7 @@ Signal metal(double seconds, double decay, uint32_t seed, double noiseMix)
     return x;
 }
 
-xm::Sample closedHat() { return oneShot(metal(0.09, 0.022, 0x4a7, 0.6), "hat", DRUM_RATE); }
+xm::Sample closedHat() { return oneShot(metal(0.14, 0.035, 0x4a7, 0.6), "hat", DRUM_RATE); }
 xm::Sample openHat() { return oneShot(metal(0.42, 0.13, 0x0a7, 0.55), "open hat", DRUM_RATE, false); }
 
 xm::Sample crash()
@@ -219,14 +219,17 @@ xm::Instrument bass()
 {
     synth::ToneDesign design;
     design.period = 256;
-    design.loopCycles = 2;
+    design.loopCycles = 32;
     design.attackCycles = 24;
     design.harmonics = 80;
     design.brightStart = 5;
     design.brightEnd = 2;
     design.brightTime = 6;
     design.subOctave = 0.6;  // the floor under the kick
-    design.voices = {{2, 1.0, false}};
+    // Its top opens and closes once a loop, a few times a second.
+    design.wobbleCycles = 1;
+    design.wobbleDepth = 0.35;
+    design.voices = {{32, 1.0, false}};
     xm::Instrument ins = instrument("bass", synth::tone(design, "bass"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 64}, {6, 52}, {24, 46}, {30, 0}}, 2);
     ins.fadeout = 0x800;
@@ -260,6 +263,8 @@ xm::Instrument pad()
     // Detuned voices kept light, so the chorus shimmers without swelling and
     // fading on its own.
     design.voices = {{159, 0.35, false}, {160, 1.0, false}, {162, 0.35, false}, {160, 0.3, true}};
+    design.wobbleCycles = 1;
+    design.wobbleDepth = 0.2;
     xm::Instrument ins = instrument("pad", synth::tone(design, "pad"), 64, 128);
     ins.volumeEnvelope = envelope({{0, 0}, {30, 50}, {70, 64}, {150, 0}}, 2);
     ins.fadeout = 0x200;
@@ -270,15 +275,54 @@ xm::Instrument arp()
 {
     synth::ToneDesign design;
     design.period = 64;
-    design.loopCycles = 1;
+    design.loopCycles = 16;
     design.attackCycles = 60;
     design.harmonics = 11;
     design.brightStart = 8;
     design.brightEnd = 2;
     design.brightTime = 14;
-    design.voices = {{1, 1.0, true}};
+    design.wobbleCycles = 1;
+    design.wobbleDepth = 0.3;
+    // A square with a little saw an octave up.
+    design.voices = {{16, 1.0, true}, {32, 0.2, false}};
     xm::Instrument ins = instrument("arp", synth::tone(design, "arp"), 64, 88);
     ins.volumeEnvelope = envelope({{0, 64}, {6, 34}, {20, 14}, {50, 0}}, -1);
+    return ins;
+}
+
+// A hollow, square-like lead with a slower attack, for the verses.
+xm::Instrument softLead()
+{
+    synth::ToneDesign design;
+    design.period = 64;
+    design.loopCycles = 120;
+    design.attackCycles = 4;
+    design.harmonics = 9;
+    design.brightStart = 5;
+    design.brightEnd = 3;
+    design.brightTime = 3;
+    design.voices = {{120, 1.0, true}, {121, 0.3, true}};
+    xm::Instrument ins = instrument("soft lead", synth::tone(design, "soft lead"), 64, 128);
+    ins.volumeEnvelope = envelope({{0, 0}, {3, 64}, {14, 50}, {40, 38}, {52, 0}}, 3);
+    ins.fadeout = 0x500;
+    return ins;
+}
+
+// A bell: a nearly pure tone with a partial at 2.76 times its pitch, struck
+// and dying away.
+xm::Instrument bell()
+{
+    synth::ToneDesign design;
+    design.period = 64;
+    design.loopCycles = 50;
+    design.attackCycles = 2;
+    design.harmonics = 3;
+    design.brightStart = 2;
+    design.brightEnd = 1.2;
+    design.brightTime = 2;
+    design.voices = {{50, 1.0, false}, {138, 0.3, false}, {100, 0.25, false}};
+    xm::Instrument ins = instrument("bell", synth::tone(design, "bell"), 64, 128);
+    ins.volumeEnvelope = envelope({{0, 64}, {4, 44}, {16, 20}, {48, 0}}, -1);
     return ins;
 }
 
@@ -289,16 +333,18 @@ std::vector<xm::Instrument> makeInstruments()
     std::vector<xm::Instrument> all(INSTRUMENT_COUNT);
     all[INS_BASS - 1] = bass();
     all[INS_KICK - 1] = instrument("kick", kick(), 64, 128);
-    all[INS_CRASH - 1] = instrument("crash", crash(), 64, 150);
+    all[INS_CRASH - 1] = instrument("crash", crash(), 64, 100);
     all[INS_STAB - 1] = instrument("stab", stab(), 64, 110);
     all[INS_SNARE - 1] = instrument("snare", snare(), 64, 128);
-    all[INS_HAT - 1] = instrument("hat", closedHat(), 64, 160);
+    all[INS_HAT - 1] = instrument("hat", closedHat(), 64, 188);
     all[INS_LEAD - 1] = lead();
     all[INS_HIT - 1] = instrument("hit", hit(), 64, 128);
     all[INS_PAD - 1] = pad();
     all[INS_ARP - 1] = arp();
-    all[INS_OPEN_HAT - 1] = instrument("open hat", openHat(), 64, 160);
-    all[INS_RISER - 1] = instrument("riser", riser(), 64, 128);
+    all[INS_OPEN_HAT - 1] = instrument("open hat", openHat(), 64, 100);
+    all[INS_RISER - 1] = instrument("riser", riser(), 64, 160);
+    all[INS_SOFT_LEAD - 1] = softLead();
+    all[INS_BELL - 1] = bell();
     return all;
 }
 

@@ -22,7 +22,9 @@ enum InstrumentNumber : uint8_t {
     INS_ARP = 10,
     INS_OPEN_HAT = 11,
     INS_RISER = 12,
-    INSTRUMENT_COUNT = 12,
+    INS_SOFT_LEAD = 13,  // the verse's lead, the counter-melody
+    INS_BELL = 14,       // the arpeggio where the drums are sparse
+    INSTRUMENT_COUNT = 14,
 };
 
 // All instruments, index 0 holding instrument 1.

@@ -28,6 +28,11 @@ constexpr Range BAND_DB[spectrum::THIRD_OCTAVES] = {
 
 constexpr Range CENTROID_HZ = {197, 371, 969};
 
+// The arrangement's restlessness in 53 modules from Debian's game packages
+// (their first 300 s): measure::highBandFlux and measure::onsetsPerSecond.
+constexpr Range HIGH_BAND_FLUX = {0.0084, 0.0377, 0.0851};
+constexpr Range ONSETS_PER_SECOND = {3.33, 5.25, 8.36};
+
 // How far a band lies outside the references' 10th to 90th percentile, in
 // dB; 0 inside.
 inline double outside(int band, double db)

@@ -36,11 +36,17 @@ void fft(std::vector<std::complex<double>>& a)
     }
 }
 
+std::vector<double> hann(int n)
+{
+    std::vector<double> window(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) window[size_t(i)] = 0.5 - 0.5 * std::cos(2 * PI * i / n);
+    return window;
+}
+
 // Power per FFT bin, summed over the frames.
 std::vector<double> powerSpectrum(const std::vector<float>& x)
 {
-    std::vector<double> window(FRAME);
-    for (int i = 0; i < FRAME; ++i) window[size_t(i)] = 0.5 - 0.5 * std::cos(2 * PI * i / FRAME);
+    std::vector<double> window = hann(FRAME);
     std::vector<double> power(FRAME / 2 + 1, 0.0);
     std::vector<std::complex<double>> frame(FRAME);
     for (size_t start = 0; start < x.size(); start += HOP) {
@@ -53,6 +59,21 @@ std::vector<double> powerSpectrum(const std::vector<float>& x)
 }
 
 }  // namespace
+
+std::vector<std::vector<float>> shortTimeMagnitudes(const std::vector<float>& x, int frame, int hop)
+{
+    std::vector<double> window = hann(frame);
+    std::vector<std::vector<float>> frames;
+    std::vector<std::complex<double>> a(static_cast<size_t>(frame));
+    for (size_t start = 0; start + size_t(frame) <= x.size(); start += size_t(hop)) {
+        for (size_t i = 0; i < size_t(frame); ++i) a[i] = double(x[start + i]) * window[i];
+        fft(a);
+        std::vector<float> m(size_t(frame / 2 + 1));
+        for (size_t k = 0; k < m.size(); ++k) m[k] = float(std::abs(a[k]));
+        frames.push_back(std::move(m));
+    }
+    return frames;
+}
 
 const int THIRD_OCTAVE_HZ[THIRD_OCTAVES] = {31,   40,   50,   63,   80,   100,  125,  160,  200,   250,
                                             315,  400,  500,  630,  800,  1000, 1250, 1600, 2000,  2500,

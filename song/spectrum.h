@@ -15,6 +15,11 @@ std::vector<double> bandEnergies(const std::vector<float>& x, double rate, const
 // Share of the total energy below `hz`.
 double shareBelow(const std::vector<float>& x, double rate, double hz);
 
+// Magnitude spectra (bins 0 to frame / 2) of the Hann-windowed frames of
+// `frame` samples (a power of two) that start every `hop` samples and fit
+// in `x`.
+std::vector<std::vector<float>> shortTimeMagnitudes(const std::vector<float>& x, int frame, int hop);
+
 // The third-octave bands from 31 Hz to 16 kHz, by their nominal centres.
 constexpr int THIRD_OCTAVES = 28;
 extern const int THIRD_OCTAVE_HZ[THIRD_OCTAVES];

@@ -56,9 +56,10 @@ xm::Sample tone(const ToneDesign& design, const char* name)
         double r = h / corner;
         return 1.0 / h / std::sqrt(1.0 + r * r * r * r);
     };
-    // The corner after `cycle` centre-voice cycles; the loop keeps the last.
-    auto cornerAt = [&](double cycle) {
-        return design.brightEnd + (design.brightStart - design.brightEnd) * std::exp(-cycle / design.brightTime);
+    // The corner at a position of the loop: still, or wobbling around brightEnd.
+    auto loopCornerAt = [&](int n) {
+        double phase = std::fmod(double(n) * design.wobbleCycles / loopLength, 1.0);
+        return design.brightEnd * (1.0 + design.wobbleDepth * std::sin(2.0 * PI * phase));
     };
     // The tone `n` samples after a point where every voice is at phase 0.
     auto valueAt = [&](int n, double corner) {
@@ -78,21 +79,26 @@ xm::Sample tone(const ToneDesign& design, const char* name)
     // The loop's seam goes where the wave is flattest: a player that slips a
     // sample where a wrap meets a tick boundary (libxmp's mixer does: a
     // one-cycle loop clicked there) then barely moves the output.
-    const double loopCorner = cornerAt(design.attackCycles);
     int seam = 0;
     double flattest = 1e300;
     for (int n = 0; n < loopLength; ++n) {
-        double slope = std::fabs(valueAt(n + 1, loopCorner) - valueAt(n - 1 + loopLength, loopCorner));
+        double corner = loopCornerAt(n);
+        double slope = std::fabs(valueAt(n + 1, corner) - valueAt(n - 1 + loopLength, corner));
         if (slope < flattest) {
             flattest = slope;
             seam = n;
         }
     }
+    // The attack's corner moves from brightStart to where the loop begins.
+    const double loopStartCorner = loopCornerAt(seam);
+    auto cornerAt = [&](double cycle) {
+        return loopStartCorner + (design.brightStart - loopStartCorner) * std::exp(-cycle / design.brightTime);
+    };
     Signal x(size_t(attackLength + loopLength));
     for (int n = 0; n < int(x.size()); ++n) {
-        // The attack's brightness moves; the loop (n >= attackLength) is static.
-        double corner = n < attackLength ? cornerAt(double(n) / design.period) : loopCorner;
-        x[size_t(n)] = valueAt(n - attackLength + seam, corner);
+        int at = n - attackLength + seam;
+        double corner = n < attackLength ? cornerAt(double(n) / design.period) : loopCornerAt(((at % loopLength) + loopLength) % loopLength);
+        x[size_t(n)] = valueAt(at, corner);
     }
     const int ramp = int(std::lround(HEAD_RAMP_SECONDS * MIDDLE_C_HZ * design.period));
     if (ramp > attackLength) throw std::logic_error(std::string("the head ramp reaches into the loop: ") + name);

@@ -61,6 +61,10 @@ struct ToneDesign {
     double brightEnd = 8;     // ... and from the loop on
     double brightTime = 10;   // time constant of the corner's move, in cycles
     double subOctave = 0;     // a sine an octave below; needs an even loopCycles
+    // The corner's slow movement over the loop: wobbleCycles rises and falls
+    // (a whole number, so the loop stays seamless), by wobbleDepth of it.
+    int wobbleCycles = 0;
+    double wobbleDepth = 0;
     std::vector<Voice> voices;
 };
 

@@ -210,11 +210,13 @@ bool startDemo(const std::wstring& folder, const std::wstring& program, const wc
 }
 
 // A folder named in Polish and Russian inside `folder`, holding copies of the
-// demo and of the song beside it; returns the copy of the demo.
-std::wstring copyToForeignFolder(const std::wstring& folder, const std::wstring& demo)
+// demo and of the song beside it; returns the copy of the demo. Each scenario
+// has its own (`who` ends the name): scenarios run side by side, and a copy
+// onto a program another one is running fails.
+std::wstring copyToForeignFolder(const std::wstring& folder, const std::wstring& demo, const std::wstring& who)
 {
     const std::wstring from = demo.substr(0, demo.find_last_of(L"\\/") + 1);
-    const std::wstring into = folder + L"\\\u0141\u00f3d\u017a \u0414\u0435\u043c\u043e\\";
+    const std::wstring into = folder + L"\\\u0141\u00f3d\u017a \u0414\u0435\u043c\u043e " + who + L"\\";
     CreateDirectoryW(into.c_str(), nullptr);
     const bool copied = CopyFileW(demo.c_str(), (into + L"murl13.exe").c_str(), FALSE) &&
                         CopyFileW((from + L"GLIMVEX.oXM").c_str(), (into + L"GLIMVEX.oXM").c_str(), FALSE);
@@ -277,7 +279,7 @@ long runTool(const std::wstring& tool, const std::wstring& arguments, const std:
 
 void toolInConsole(const std::wstring& folder, const std::wstring& demo)
 {
-    const std::wstring foreign = copyToForeignFolder(folder, demo);
+    const std::wstring foreign = copyToForeignFolder(folder, demo, L"tool");
     const std::wstring where = foreign.substr(0, foreign.find_last_of(L'\\') + 1);
     const std::wstring tool = demo.substr(0, demo.find_last_of(L"\\/") + 1) + L"murl13-tool.exe";
     const UINT pageBefore = GetConsoleOutputCP();
@@ -338,7 +340,7 @@ int main(int argc, char** argv)
         toolInConsole(wide(argv[3]), demo);
         return finish();
     }
-    if (scenario == "elsewhere") demo = copyToForeignFolder(wide(argv[3]), demo);
+    if (scenario == "elsewhere") demo = copyToForeignFolder(wide(argv[3]), demo, L"elsewhere");
     if (!haveConsole || !startDemo(wide(argv[3]), demo, window ? L" --window" : L"")) {
         check(false, "the demo started");
         return 1;

@@ -3,14 +3,22 @@
 // notice about the mix: where the energy sits, whether the pad pumps at chord
 // changes, how busy each instrument is, whether the lead stands out in the
 // choruses, whether the song has an arc, how the ending rings out, the
-// loudness (ITU-R BS.1770 with gating), full-scale samples and clicks; and
-// its tonal balance against music people make: third-octave bands and the
+// loudness (ITU-R BS.1770 with gating), full-scale samples and clicks; its
+// tonal balance against music people make: third-octave bands and the
 // spectral centroid beside the reference modules' percentiles, with each
-// channel's part in every band.
+// channel's part in every band; and the arrangement: the tracker effects, the
+// groove, the lead's line, repeats, the channels' levels, the stereo image,
+// the restlessness of the top and the attacks a second.
 // Built on request (`cmake --build build --target murl13-songmeasure`) and
 // run by hand: murl13-songmeasure build/GLIMVEX.oXM; with --balance it
-// prints only the balance and the clicks.
+// prints only the balance and the clicks, with --arrangement only the
+// arrangement (of any module libxmp plays; the score's figures of an XM).
 #include "song/clicks.h"
+#include "song/measure/arrangement.h"
+#include "song/measure/loudness.h"
+#include "song/measure/mix_figures.h"
+#include "song/measure/render.h"
+#include "song/measure/xm_reader.h"
 #include "song/reference_mix.h"
 #include "song/spectrum.h"
 
@@ -23,122 +31,58 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
 #include <vector>
 
+using measure::db;
+using measure::meanSquare;
+using measure::percentile;
+using measure::RATE;
+using measure::Render;
+
 namespace {
 
-constexpr int RATE = 44100;
 constexpr int FINAL_ORDER = 39;                   // the demo stops here
 constexpr int FIRST_CHORUS[2] = {11, 18};         // orders, inclusive
 constexpr int LAST_CHORUS[2] = {31, 38};
 const std::set<int> ACCENTS = {3, 4, 8};
 const std::set<std::string> PITCHED = {"bass", "lead", "pad", "arp", "stab"};
 
-struct Render {
-    std::vector<float> left, right, mono;            // full scale = 1
-    std::map<std::pair<int, int>, size_t> rowStart;  // (order, row) -> first sample
-    std::vector<size_t> orderStart;
-};
-
-Render render(const std::vector<char>& file, const std::vector<int>& muted)
+Render render(const std::vector<uint8_t>& file, const std::vector<int>& muted)
 {
-    Render r;
-    xmp_context ctx = xmp_create_context();
-    if (xmp_load_module_from_memory(ctx, const_cast<char*>(file.data()), long(file.size())) != 0 ||
-        xmp_start_player(ctx, RATE, 0) != 0) {
+    Render r = measure::render(file, muted);
+    if (!r.loaded) {
         std::fprintf(stderr, "cannot play the module\n");
         std::exit(1);
     }
-    for (int ch : muted) xmp_channel_mute(ctx, ch, 1);
-    xmp_frame_info fi{};
-    while (xmp_play_frame(ctx) == 0) {
-        xmp_get_frame_info(ctx, &fi);
-        if (fi.loop_count > 0) break;
-        if (r.rowStart.emplace(std::make_pair(fi.pos, fi.row), r.left.size()).second && fi.row == 0)
-            r.orderStart.push_back(r.left.size());
-        const int16_t* pcm = static_cast<const int16_t*>(fi.buffer);
-        for (int i = 0; i + 1 < fi.buffer_size / 2; i += 2) {
-            r.left.push_back(pcm[i] / 32768.0f);
-            r.right.push_back(pcm[i + 1] / 32768.0f);
-            r.mono.push_back(0.5f * (r.left.back() + r.right.back()));
-        }
-    }
-    xmp_end_player(ctx);
-    xmp_release_module(ctx);
-    xmp_free_context(ctx);
     return r;
 }
 
-// Decibels of a mean square, full scale 0 dB; silence reads as -120 dB.
-double db(double power) { return 10 * std::log10(power + 1e-12); }
-
-double meanSquare(const std::vector<float>& x, size_t from, size_t to)
-{
-    to = std::min(to, x.size());
-    double sum = 0;
-    for (size_t i = from; i < to; ++i) sum += double(x[i]) * x[i];
-    return to > from ? sum / double(to - from) : 0;
-}
-
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[size_t(p * double(v.size() - 1) + 0.5)];
-}
-
-// ---- The score as libxmp reads it ------------------------------------------
-
-struct NoteOn {
-    int order, row, channel, instrument, volume;  // volume 0..64, -1 when the cell leaves it
-    bool glide;                                   // tone portamento: no new strike
-};
-
+// The score as the file holds it, with the names of its instruments.
 struct Score {
+    xm::Module module;
+    std::vector<measure::Note> notes;
     int channels = 0;
-    std::vector<int> rowsPerOrder;
     std::vector<std::string> instrumentNames;     // by number, [0] unused
-    std::vector<NoteOn> notes;
     int rows() const
     {
         int n = 0;
-        for (int o = 0; o < std::min<int>(FINAL_ORDER + 1, int(rowsPerOrder.size())); ++o) n += rowsPerOrder[size_t(o)];
+        for (size_t o = 0; o < module.orders.size() && int(o) <= FINAL_ORDER; ++o) n += module.patterns[module.orders[o]].rows;
         return n;
     }
 };
 
-Score readScore(const std::vector<char>& file)
+Score readScore(const xm::Module& m)
 {
     Score s;
-    xmp_context ctx = xmp_create_context();
-    if (xmp_load_module_from_memory(ctx, const_cast<char*>(file.data()), long(file.size())) != 0) {
-        std::fprintf(stderr, "not a module libxmp loads\n");
-        std::exit(1);
-    }
-    xmp_module_info mi{};
-    xmp_get_module_info(ctx, &mi);
-    const xmp_module* m = mi.mod;
-    s.channels = m->chn;
+    s.module = m;
+    s.notes = measure::notes(m);
+    s.channels = m.channels;
     s.instrumentNames.push_back("");
-    for (int i = 0; i < m->ins; ++i) s.instrumentNames.push_back(m->xxi[i].name);
-    std::vector<int> current(size_t(m->chn), 0);
-    for (int o = 0; o < m->len; ++o) {
-        const xmp_pattern* p = m->xxp[m->xxo[o]];
-        s.rowsPerOrder.push_back(p->rows);
-        for (int row = 0; row < p->rows; ++row)
-            for (int ch = 0; ch < m->chn; ++ch) {
-                const xmp_event& e = m->xxt[p->index[ch]]->event[row];
-                if (e.ins) current[size_t(ch)] = e.ins;
-                if (e.note == 0 || e.note > 120 || current[size_t(ch)] == 0) continue;
-                bool glide = e.fxt == 0x03 || e.fxt == 0x05 || e.f2t == 0x03;
-                s.notes.push_back({o, row, ch, current[size_t(ch)], e.vol ? e.vol - 1 : -1, glide});
-            }
-    }
-    xmp_release_module(ctx);
-    xmp_free_context(ctx);
+    for (const xm::Instrument& ins : m.instruments) s.instrumentNames.push_back(ins.name);
     return s;
 }
 
@@ -146,7 +90,8 @@ Score readScore(const std::vector<char>& file)
 std::vector<std::string> channelRoles(const Score& s)
 {
     std::vector<std::map<int, int>> counts(size_t(s.channels));
-    for (const NoteOn& n : s.notes) counts[size_t(n.channel)][n.instrument]++;
+    for (const measure::Note& n : s.notes)
+        if (n.instrument > 0 && n.instrument < int(s.instrumentNames.size())) counts[size_t(n.channel)][n.instrument]++;
     std::vector<std::string> roles;
     for (const auto& c : counts) {
         auto top = std::max_element(c.begin(), c.end(), [](auto& a, auto& b) { return a.second < b.second; });
@@ -161,61 +106,6 @@ std::vector<int> channelsExcept(int count, const std::vector<int>& kept)
     for (int ch = 0; ch < count; ++ch)
         if (std::find(kept.begin(), kept.end(), ch) == kept.end()) muted.push_back(ch);
     return muted;
-}
-
-// ---- Loudness, ITU-R BS.1770: K-weighting, 400 ms blocks, two gates ----------
-
-struct Biquad {
-    double b0, b1, b2, a1, a2, z1 = 0, z2 = 0;
-    double run(double x)
-    {
-        double y = b0 * x + z1;
-        z1 = b1 * x - a1 * y + z2;
-        z2 = b2 * x - a2 * y;
-        return y;
-    }
-};
-
-std::vector<double> kWeighted(const std::vector<float>& x)
-{
-    const double pi = 3.14159265358979323846;
-    // The high shelf (+4 dB above ~1.7 kHz) and the high pass near 38 Hz,
-    // designed for this rate from the filters' analogue prototypes.
-    double a = std::pow(10.0, 3.999843853973347 / 40), w = 2 * pi * 1681.974450955533 / RATE;
-    double alpha = std::sin(w) / (2 * 0.7071752369554196), c = std::cos(w), sa = 2 * std::sqrt(a) * alpha;
-    double a0 = (a + 1) - (a - 1) * c + sa;
-    Biquad shelf{a * ((a + 1) + (a - 1) * c + sa) / a0, -2 * a * ((a - 1) + (a + 1) * c) / a0,
-                 a * ((a + 1) + (a - 1) * c - sa) / a0, 2 * ((a - 1) - (a + 1) * c) / a0,
-                 ((a + 1) - (a - 1) * c - sa) / a0};
-    w = 2 * pi * 38.13547087602444 / RATE;
-    alpha = std::sin(w) / (2 * 0.5003270373238773);
-    c = std::cos(w);
-    a0 = 1 + alpha;
-    Biquad high{(1 + c) / 2 / a0, -(1 + c) / a0, (1 + c) / 2 / a0, -2 * c / a0, (1 - alpha) / a0};
-    std::vector<double> y(x.size());
-    for (size_t i = 0; i < x.size(); ++i) y[i] = high.run(shelf.run(x[i]));
-    return y;
-}
-
-double integratedLoudness(const Render& r)
-{
-    std::vector<double> l = kWeighted(r.left), rr = kWeighted(r.right);
-    const size_t block = RATE * 4 / 10, step = RATE / 10;
-    std::vector<double> z;
-    for (size_t start = 0; start + block <= l.size(); start += step) {
-        double sum = 0;
-        for (size_t i = start; i < start + block; ++i) sum += l[i] * l[i] + rr[i] * rr[i];
-        z.push_back(sum / double(block));
-    }
-    auto gatedMean = [&](double gate) {
-        double sum = 0;
-        int n = 0;
-        for (double v : z)
-            if (-0.691 + db(v) > gate) { sum += v; ++n; }
-        return n ? sum / n : 0.0;
-    };
-    double relative = -0.691 + db(gatedMean(-70)) - 10;
-    return -0.691 + db(gatedMean(relative));
 }
 
 // ---- The pad at chord changes ----------------------------------------------
@@ -251,7 +141,7 @@ Dips levelDips(const std::vector<float>& x, const std::set<size_t>& moments, siz
 void padChanges(const Render& pad, const Score& s, const std::vector<int>& padChannels)
 {
     std::set<size_t> changes, midChord;
-    for (const NoteOn& n : s.notes)
+    for (const measure::Note& n : s.notes)
         if (std::count(padChannels.begin(), padChannels.end(), n.channel) && n.order < FINAL_ORDER)
             changes.insert(pad.rowStart.at({n.order, n.row}));
     for (size_t t : changes) midChord.insert(t + RATE * 4 / 10);
@@ -278,7 +168,7 @@ double bandEnergy(const std::vector<float>& x, size_t from, size_t to, double lo
 // percentiles, and under "by channel" each channel's own energy in the band
 // against the whole mix's energy (dB; the channels alone, so the parts that
 // carry a band too high stand out).
-void printBalance(const std::vector<char>& file, const Render& mix, const Score& s, const std::vector<std::string>& roles)
+void printBalance(const std::vector<uint8_t>& file, const Render& mix, const Score& s, const std::vector<std::string>& roles)
 {
     spectrum::Balance all = spectrum::balance(mix.mono, RATE);
     std::vector<spectrum::Balance> parts;
@@ -319,13 +209,62 @@ void printClicks(const Render& mix)
     std::printf("\n");
 }
 
+// ---- The arrangement ----------------------------------------------------------
+
+const char* const EFFECT_NAMES = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+
+// The score's figures, when there is an XM score: its effects, its notes
+// against the grid, the lead's line (the channel that plays the instrument
+// named "lead" most), orders that repeat.
+void printScore(const Score& s, const std::vector<std::string>& roles)
+{
+    measure::Expression e = measure::expression(s.module);
+    std::printf("effect commands: %zu (", e.commands.size());
+    for (int c : e.commands) std::printf("%c", c < 36 ? EFFECT_NAMES[c] : '?');
+    std::printf("), %zu with their parameters; volume slides on %.1f%% of the channels' rows, %.1f%% of rows;"
+                " %.1f%% of the struck notes delayed\n",
+                e.pairs.size(), 100 * e.slideCells, 100 * e.slideRows, 100 * e.delayedNotes);
+    for (int ch = 0; ch < s.channels; ++ch)
+        if (roles[size_t(ch)] == "lead") {
+            measure::Line l = measure::line(s.module, ch);
+            std::printf("lead (channel %d): %d notes, %.0f%% repeated, %.0f%% on odd sixteenths, %.0f%% steps of 3-5 semitones\n",
+                        ch, l.notes, 100 * l.repeated, 100 * l.oddSixteenths, 100 * l.skips);
+            break;
+        }
+    std::printf("orders the same as an earlier one: %d; within 8 cells of one: %d; %zu patterns for %zu orders\n",
+                measure::nearRepeats(s.module, 0), measure::nearRepeats(s.module, 8), s.module.patterns.size(),
+                s.module.orders.size());
+}
+
+// The render's figures: the top's restlessness, attacks a second, the stereo
+// image, repeats, and each channel's level against the loudest.
+void printArrangement(const std::vector<uint8_t>& file, const Render& mix, int channels, const std::vector<std::string>& roles)
+{
+    std::printf("high-band flux %.3f; onsets %.2f a second; side %.1f dB against mid; 8 s windows with a near copy"
+                " earlier %.0f%%\n",
+                measure::highBandFlux(mix.mono, RATE), measure::onsetsPerSecond(mix.mono, RATE),
+                measure::sideToMidDb(mix.left, mix.right), 100 * measure::nearCopyShare(mix.mono, RATE));
+    std::vector<double> levels = measure::channelLevels(file, channels);
+    if (levels.empty()) return;
+    double loudest = *std::max_element(levels.begin(), levels.end());
+    int under = 0;
+    std::printf("channel levels against the loudest (dB):");
+    for (int ch = 0; ch < channels; ++ch) {
+        double d = db(levels[size_t(ch)]) - db(loudest);
+        under += d < -18;
+        std::printf(" %s(%d) %.1f", ch < int(roles.size()) ? roles[size_t(ch)].c_str() : "", ch, d);
+    }
+    std::printf("; %d more than 18 dB under\n", under);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     bool balanceOnly = argc == 3 && std::strcmp(argv[1], "--balance") == 0;
-    if (argc != 2 && !balanceOnly) {
-        std::fprintf(stderr, "usage: %s [--balance] SONG.xm\n", argv[0]);
+    bool arrangementOnly = argc == 3 && std::strcmp(argv[1], "--arrangement") == 0;
+    if (argc != 2 && !balanceOnly && !arrangementOnly) {
+        std::fprintf(stderr, "usage: %s [--balance | --arrangement] SONG.xm\n", argv[0]);
         return 2;
     }
     const char* path = argv[argc - 1];
@@ -334,13 +273,38 @@ int main(int argc, char** argv)
         std::perror(path);
         return 1;
     }
-    std::vector<char> file;
-    for (int c; (c = std::fgetc(f)) != EOF;) file.push_back(char(c));
+    std::vector<uint8_t> file;
+    for (int c; (c = std::fgetc(f)) != EOF;) file.push_back(uint8_t(c));
     std::fclose(f);
 
-    Score score = readScore(file);
-    std::vector<std::string> roles = channelRoles(score);
+    std::optional<xm::Module> module = xm::parse(file);
     Render mix = render(file, {});
+    if (arrangementOnly) {
+        std::printf("length %.2f s\n", double(mix.left.size()) / RATE);
+        std::vector<std::string> roles;
+        if (module) {
+            Score s = readScore(*module);
+            roles = channelRoles(s);
+            printScore(s, roles);
+        }
+        xmp_context ctx = xmp_create_context();
+        int channels = 0;
+        if (xmp_load_module_from_memory(ctx, file.data(), long(file.size())) == 0) {
+            xmp_module_info mi{};
+            xmp_get_module_info(ctx, &mi);
+            channels = mi.mod->chn;
+            xmp_release_module(ctx);
+        }
+        xmp_free_context(ctx);
+        printArrangement(file, mix, channels, roles);
+        return 0;
+    }
+    if (!module) {
+        std::fprintf(stderr, "%s: not an XM module\n", path);
+        return 1;
+    }
+    Score score = readScore(*module);
+    std::vector<std::string> roles = channelRoles(score);
     if (int(mix.orderStart.size()) <= FINAL_ORDER) {
         std::fprintf(stderr, "the song ends before order %d\n", FINAL_ORDER);
         return 1;
@@ -380,7 +344,7 @@ int main(int argc, char** argv)
 
     // Notes on rows, per instrument.
     std::map<int, std::set<std::pair<int, int>>> rowsWithNote;
-    for (const NoteOn& n : score.notes)
+    for (const measure::Note& n : score.notes)
         if (n.order <= FINAL_ORDER && !n.glide) rowsWithNote[n.instrument].insert({n.order, n.row});
     std::printf("rows with a note (of %d):", score.rows());
     for (const auto& [ins, rows] : rowsWithNote)
@@ -411,7 +375,7 @@ int main(int argc, char** argv)
         std::printf(" %s(%d) %.1f", roles[size_t(ch)].c_str(), ch, midBand(render(file, channelsExcept(score.channels, {ch})), LAST_CHORUS));
     std::printf("\n");
     std::set<int> leadVolumes;
-    for (const NoteOn& n : score.notes)
+    for (const measure::Note& n : score.notes)
         if (!lead.empty() && n.channel == lead[0]) leadVolumes.insert(n.volume < 0 ? 64 : n.volume);
     std::printf("lead volumes: %zu distinct (", leadVolumes.size());
     for (int v : leadVolumes) std::printf(" %d", v);
@@ -425,7 +389,7 @@ int main(int argc, char** argv)
     std::printf("6.4 s window levels: 10th %.1f dB, 90th %.1f dB, spread %.1f dB\n", percentile(windows, 0.1),
                 percentile(windows, 0.9), percentile(windows, 0.9) - percentile(windows, 0.1));
     auto notesIn = [&](const int* c) {
-        return std::count_if(score.notes.begin(), score.notes.end(), [&](const NoteOn& n) { return n.order >= c[0] && n.order <= c[1]; });
+        return std::count_if(score.notes.begin(), score.notes.end(), [&](const measure::Note& n) { return n.order >= c[0] && n.order <= c[1]; });
     };
     std::printf("last chorus %+.1f dB against the first, %ld notes against %ld\n",
                 db(meanSquare(mix.mono, span(LAST_CHORUS).first, span(LAST_CHORUS).second)) -
@@ -439,14 +403,14 @@ int main(int argc, char** argv)
 
     // The ending.
     double lastAccent = -1;
-    for (const NoteOn& n : score.notes)
+    for (const measure::Note& n : score.notes)
         if (ACCENTS.count(n.instrument) && n.order < FINAL_ORDER)
             lastAccent = std::max(lastAccent, double(mix.rowStart.at({n.order, n.row})) / RATE);
     std::printf("last accent %.2f s before order %d\n", orderTime(FINAL_ORDER) - lastAccent, FINAL_ORDER);
     std::printf("last 100 ms: %.1f dB\n", db(meanSquare(mix.mono, mix.mono.size() - RATE / 10, mix.mono.size())));
 
     // Loudness, peaks and clicks.
-    std::printf("integrated loudness %.1f LUFS\n", integratedLoudness(mix));
+    std::printf("integrated loudness %.1f LUFS\n", measure::integratedLoudness(mix.left, mix.right));
     long fullScale = 0;
     float peak = 0;
     for (const auto* ch : {&mix.left, &mix.right})
@@ -456,5 +420,7 @@ int main(int argc, char** argv)
         }
     std::printf("peak %.1f dBFS, %ld full-scale samples\n", 20 * std::log10(peak + 1e-30), fullScale);
     printClicks(mix);
+    printScore(score, roles);
+    printArrangement(file, mix, score.channels, roles);
     return 0;
 }

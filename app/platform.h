@@ -2,14 +2,9 @@
 // (platform_linux.cpp) or Windows (platform_windows.cpp).
 #pragma once
 
-#include <string>
-
 #include "app/command_line.h"
 
 namespace app {
-
-// The folder of the running program, ending in a separator; empty when unknown.
-std::string programFolder();
 
 // True when stdout is a console the demo can draw on: a terminal on Linux, a
 // console on Windows.

@@ -1,5 +1,4 @@
-// The demo's main on Windows: the Windows console host; the program's folder
-// from GetModuleFileNameW.
+// The demo's main on Windows: the Windows console host.
 #include "app/platform.h"
 
 #include <cstdio>
@@ -12,26 +11,6 @@
 #include "runtime/frame_loop.h"
 
 namespace app {
-
-std::string programFolder()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);  // cut short: a longer path
-    }
-    path.resize(path.find_last_of(L"\\/") + 1);
-    // The CRT opens files by narrow names in the ANSI code page.
-    const int size = WideCharToMultiByte(CP_ACP, 0, path.c_str(), int(path.size()), nullptr, 0, nullptr, nullptr);
-    std::string folder(size_t(size > 0 ? size : 0), '\0');
-    if (size > 0) WideCharToMultiByte(CP_ACP, 0, path.c_str(), int(path.size()), folder.data(), size, nullptr, nullptr);
-    return folder;
-}
 
 bool stdoutIsConsole()
 {

@@ -73,6 +73,7 @@ list(FILTER TOOL_SOURCES EXCLUDE REGEX "/(capture_command|capture_files|png_writ
 # The benchmark also times the terminal's frame encoding.
 add_executable(murl13-tool ${TOOL_SOURCES} hosts/terminal/frame_encoder.cpp)
 target_link_libraries(murl13-tool PRIVATE murl13_core murl13_hosts murl13_music murl13_version)
+target_compile_definitions(murl13-tool PRIVATE MURL13_SONG_FOLDER_FROM_BINARY=".")
 
 # The song, composed by the script with the Linux generator (same bytes).
 if(MURL13_LINUX_SONG AND NOT MURL13_LINUX_SONG STREQUAL "${CMAKE_BINARY_DIR}/GLIMVEX.oXM")

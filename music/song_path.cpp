@@ -1,8 +1,14 @@
 #include "music/song_path.h"
 
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include <unistd.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace music {
 
@@ -10,9 +16,65 @@ namespace {
 
 std::string songFolder;
 
+#ifdef _WIN32
+
+std::string programFolder()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);  // cut short: a longer path
+    }
+    path.resize(path.find_last_of(L"\\/") + 1);
+    // The CRT opens files by narrow names in the ANSI code page.
+    const int size = WideCharToMultiByte(CP_ACP, 0, path.c_str(), int(path.size()), nullptr, 0, nullptr, nullptr);
+    std::string folder(size_t(size > 0 ? size : 0), '\0');
+    if (size > 0) WideCharToMultiByte(CP_ACP, 0, path.c_str(), int(path.size()), folder.data(), size, nullptr, nullptr);
+    return folder;
+}
+
+std::string absolute(const std::string& path)
+{
+    char full[MAX_PATH];
+    return _fullpath(full, path.c_str(), sizeof full) != nullptr ? std::string(full) : path;
+}
+
+#else
+
+std::string programFolder()
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return {};
+    const std::string binary(path, size_t(length));
+    return binary.substr(0, binary.rfind('/') + 1);
+}
+
+std::string absolute(const std::string& path)
+{
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return path;
+    std::string full(resolved);
+    std::free(resolved);
+    return full;
+}
+
+#endif
+
 }  // namespace
 
 void setSongFolder(const std::string& folder) { songFolder = folder; }
+
+std::string installedSongFolder(const char* fromProgram)
+{
+    const std::string folder = programFolder();
+    return folder.empty() ? folder : folder + fromProgram;
+}
 
 std::string findSong(const char* fileName)
 {
@@ -21,6 +83,14 @@ std::string findSong(const char* fileName)
         return fileName;
     std::string installed = songFolder + "/" + fileName;
     return access(installed.c_str(), R_OK) == 0 ? installed : std::string(fileName);
+}
+
+std::vector<std::string> songSearchFolders(const char* fileName)
+{
+    if (fileName == nullptr || std::strchr(fileName, '/') != nullptr) return {};
+    std::vector<std::string> folders = {absolute(".")};
+    if (!songFolder.empty()) folders.push_back(absolute(songFolder));
+    return folders;
 }
 
 }  // namespace music

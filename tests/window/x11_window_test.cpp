@@ -55,24 +55,17 @@ struct Xvfb {
     }
 };
 
-// The top-level window titled `title`, waited for up to ten seconds; 0 if none.
-Window windowTitled(Display* display, const char* title)
+// The first top-level window on the server (the only client that makes one
+// is the demo), waited for up to ten seconds; 0 if none.
+Window firstWindow(Display* display)
 {
     for (int tries = 0; tries < 100; ++tries) {
-        Window root = 0, parent = 0, *children = nullptr;
+        Window root = 0, parent = 0, *children = nullptr, found = 0;
         unsigned count = 0;
-        if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
-            Window found = 0;
-            for (unsigned i = 0; i < count && found == 0; ++i) {
-                char* name = nullptr;
-                if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
-                    if (std::string(name) == title) found = children[i];
-                    XFree(name);
-                }
-            }
-            if (children != nullptr) XFree(children);
-            if (found != 0) return found;
-        }
+        if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0 && count > 0)
+            found = children[0];
+        if (children != nullptr) XFree(children);
+        if (found != 0) return found;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return 0;
@@ -138,7 +131,7 @@ TEST(X11Window, DemoDestroyedWithTheSongsErrorBoxUpEndsWithStatusZero)
     }
     Display* other = XOpenDisplay(xvfb.display.c_str());
     ASSERT_NE(other, nullptr);
-    const Window shown = windowTitled(other, "Norq - Murl #13");
+    const Window shown = firstWindow(other);
     EXPECT_NE(shown, 0u) << "no demo window";
     if (shown != 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the box drawn a few times

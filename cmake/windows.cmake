@@ -107,7 +107,7 @@ function(murl13_windows_suite name folder)
 endfunction()
 
 # The tests that run the Linux tool through a shell or use POSIX files.
-set(MURL13_LINUX_ONLY_TESTS "/(tool_commands_test|song_command_test|version_test)\\.cpp$")
+set(MURL13_LINUX_ONLY_TESTS "/(tool_commands_test|song_command_test|version_test|command_line_edges_test)\\.cpp$")
 murl13_windows_suite(core_tests core murl13_core)
 murl13_windows_suite(app_tests app murl13_cli)
 file(GLOB SONG_WRITER_SOURCES CONFIGURE_DEPENDS song/xm_*.cpp)

@@ -77,7 +77,6 @@ TEST(CommandLineEdges, DoubleDashEndsTheOptions)
     EXPECT_EQ(run("$TOOL frame --time 1 -- --order 2 2>/dev/null").status, 2);
     EXPECT_EQ(run("$TOOL frame 5 2>/dev/null").status, 2);
     EXPECT_EQ(run("$TOOL frame --time 1 -- | wc -c").output, "16000\n");
-    EXPECT_EQ(run("$DEMO -- --version 2>/dev/null").status, 2);
 }
 
 TEST(CommandLineEdges, NumbersArePlainDecimalsEverywhere)
@@ -88,7 +87,6 @@ TEST(CommandLineEdges, NumbersArePlainDecimalsEverywhere)
             EXPECT_EQ(r.status, 2) << option << " " << value;
         }
         EXPECT_EQ(run(std::string("$TOOL song x.oXM --seconds ") + value + " 2>/dev/null").status, 2) << value;
-        EXPECT_EQ(run(std::string("$DEMO --fps ") + value + " 2>/dev/null").status, 2) << value;
     }
     for (const char* value : {"16", "-2.5", "+3", ".5", "5.", "1e1", "2.5E-1"})
         EXPECT_EQ(run(std::string("$TOOL frame --time ") + value + " | wc -c").output, "16000\n") << value;

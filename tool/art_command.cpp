@@ -12,6 +12,7 @@
 #include "art/cp437.h"
 #include "art/images.h"
 #include "art/tables.h"
+#include "raster/logo_icon.h"
 #include "raster/rasterise.h"
 #include "tool/options.h"
 #include "tool/png_writer.h"
@@ -20,7 +21,7 @@
 namespace {
 
 const char USAGE[] =
-    "usage: murl13-tool art NAME [--format digits|ansi|blocks|png]\n"
+    "usage: murl13-tool art NAME [--format digits|ansi|blocks|png] [--size N]\n"
     "Prints one image: logo1a, logo1b, logo2, logo3 or warpTexture.\n"
     "  --format digits  one line per pixel row, one digit per pixel, nothing else\n"
     "                   (the default when stdout is not a terminal)\n"
@@ -32,7 +33,10 @@ const char USAGE[] =
     "                   two pixel rows per line, one column per pixel: a logo's lit\n"
     "                   pixels as full, upper and lower half blocks, its outline as\n"
     "                   light shade; the texture's levels as shades\n"
-    "  --format png     the logo as the demo draws it, or the texture in its greys\n";
+    "  --format png     the picture as the console drew it, 8-bit RGB: a logo on a\n"
+    "                   black square (logo3: the 256-pixel icon), the texture in greys\n"
+    "  --size N         with png, a logo only: an N by N icon, N from 16 to 256, RGBA,\n"
+    "                   the logo's transparent pixels transparent\n";
 
 enum class Format { Default, Digits, Ansi, Blocks, Png };
 
@@ -176,6 +180,13 @@ bool writeImagePng(const ImageInfo& image, bool isLogo)
     return writePng(stdout, rgb.data(), side * GLYPH_WIDTH, side * GLYPH_HEIGHT, raster::pictureRowBytes(1));
 }
 
+bool writeIconPng(const ImageInfo& logo, int size)
+{
+    std::vector<uint8_t> rgba(size_t(size) * size_t(size) * raster::RGBA_BYTES);
+    raster::drawLogoIcon(logo, size, rgba.data());
+    return writePng(stdout, rgba.data(), size, size, size_t(size) * raster::RGBA_BYTES, true);
+}
+
 }  // namespace
 
 int toolArt(int argc, char** argv)
@@ -183,6 +194,7 @@ int toolArt(int argc, char** argv)
     const char* name = nullptr;
     Format format = Format::Default;
     bool optionsEnded = false;
+    int iconSize = 0;  // 0: no --size
     for (int i = 0; i < argc; ++i) {
         const char* arg = argv[i];
         const bool isOption = !optionsEnded && arg[0] == '-';
@@ -191,6 +203,14 @@ int toolArt(int argc, char** argv)
             continue;
         }
         if (isOption && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) return printText(USAGE);
+        if (isOption && (std::strcmp(arg, "--size") == 0 || std::strncmp(arg, "--size=", 7) == 0)) {
+            const char* size = arg[6] == '=' ? arg + 7 : i + 1 < argc ? argv[++i] : nullptr;
+            if (size == nullptr) return usageError("missing value for", arg);
+            const auto n = parseInteger(size, raster::MIN_ICON_SIZE, raster::MAX_ICON_SIZE);
+            if (!n) return usageError("bad size (16 to 256)", size);
+            iconSize = int(*n);
+            continue;
+        }
         const char* value = nullptr;
         if (isOption && std::strcmp(arg, "--format") == 0) {
             if (i + 1 == argc) return usageError("missing value for", arg);
@@ -222,9 +242,12 @@ int toolArt(int argc, char** argv)
 
     if (format == Format::Default) format = isatty(STDOUT_FILENO) ? Format::Ansi : Format::Digits;
     const bool isLogo = image->pixels != warpTexture;
+    if (iconSize != 0 && format != Format::Png) return usageError("--size goes with --format png", nullptr);
+    if (iconSize != 0 && !isLogo) return usageError("--size draws a logo as an icon, not", name);
     if (format == Format::Png) {
         if (refusePngToTerminal("art")) return 1;
-        if (writeImagePng(*image, isLogo) && std::fflush(stdout) == 0) return 0;
+        const bool written = iconSize != 0 ? writeIconPng(*image, iconSize) : writeImagePng(*image, isLogo);
+        if (written && std::fflush(stdout) == 0) return 0;
         std::perror("murl13-tool art: writing the image");
         return 1;
     }

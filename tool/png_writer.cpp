@@ -9,7 +9,7 @@
 
 #include "raster/rasterise.h"
 
-bool writePng(std::FILE* file, const uint8_t* rgb, int width, int height, size_t rowStride)
+bool writePng(std::FILE* file, const uint8_t* pixels, int width, int height, size_t rowStride, bool withAlpha)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (png == nullptr) return false;
@@ -20,10 +20,11 @@ bool writePng(std::FILE* file, const uint8_t* rgb, int width, int height, size_t
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
+                 withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < height; ++y) png_write_row(png, rgb + size_t(y) * rowStride);
+    for (int y = 0; y < height; ++y) png_write_row(png, pixels + size_t(y) * rowStride);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fflush(file) == 0 && !std::ferror(file);

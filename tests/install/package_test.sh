@@ -1,6 +1,7 @@
 #!/bin/sh
 # The Debian package made by CPack: it holds the demo in /usr/games, the
-# workbench in /usr/bin, the song, the desktop entry and icon, the manual
+# workbench in /usr/bin, the song, the desktop entry and its icons (the usual
+# sizes, with transparency), the manual
 # pages, the changelog and the copyright file, everything under /usr; it
 # declares the shared libraries the programs load (libxmp above all, which a
 # fresh system lacks); its programs are hardened and stripped; lintian (where
@@ -19,7 +20,7 @@ deb=$(ls "$work"/murl13_*.deb 2>/dev/null | head -n 1)
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for wanted in ./usr/games/murl13 ./usr/bin/murl13-tool ./usr/share/murl13/GLIMVEX.oXM \
-    ./usr/share/applications/murl13.desktop ./usr/share/icons/hicolor/256x256/apps/murl13.png \
+    ./usr/share/applications/murl13.desktop \
     ./usr/share/man/man6/murl13.6.gz ./usr/share/man/man1/murl13-tool.1.gz \
     ./usr/share/doc/murl13/copyright ./usr/share/doc/murl13/changelog.gz; do
     printf '%s\n' "$files" | grep -qxF "$wanted" || { echo "missing: $wanted"; fail=1; }
@@ -56,6 +57,11 @@ for program in "$root/usr/games/murl13" "$root/usr/bin/murl13-tool"; do
     printf '%s\n' "$sections" | grep -qE ' \.(comment|symtab) ' && { echo "$name: not stripped of .symtab and .comment"; fail=1; }
 done
 
+for size in 16 22 24 32 48 64 128 256; do
+    icon=$root/usr/share/icons/hicolor/${size}x$size/apps/murl13.png
+    kind=$(file -b "$icon" 2>&1)
+    case "$kind" in "PNG image data, $size x $size, 8-bit/color RGBA,"*) ;; *) echo "icon $size: $kind"; fail=1 ;; esac
+done
 if command -v desktop-file-validate >/dev/null 2>&1; then
     desktop-file-validate "$root/usr/share/applications/murl13.desktop" || fail=1
 fi

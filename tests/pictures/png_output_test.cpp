@@ -2,16 +2,19 @@
 // and what the README displays, and other renderings are compared with them:
 // each must be the rasterised cells of the frame asked for, at the scale asked
 // for, as 8-bit RGB; a bad scale must fail loudly; and the README's committed
-// pictures must still be what the code renders.
+// pictures must still be what the code renders. The icons drawn at each size
+// must be the logo, transparent where it is.
 #include <gtest/gtest.h>
 
 #include <png.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "art/images.h"
 #include "raster/rasterise.h"
 #include "tool_process.h"
 
@@ -20,10 +23,10 @@ namespace {
 struct Decoded {
     bool ok = false;
     int width = 0, height = 0, bitDepth = 0, colourType = 0;
-    std::vector<uint8_t> rgb;
+    std::vector<uint8_t> rgb;  // or RGBA, as asked for
 };
 
-Decoded decodePng(const std::string& bytes)
+Decoded decodePng(const std::string& bytes, png_uint_32 format = PNG_FORMAT_RGB)
 {
     Decoded d;
     if (bytes.size() < 33) return d;
@@ -34,7 +37,7 @@ Decoded decodePng(const std::string& bytes)
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return d;
-    image.format = PNG_FORMAT_RGB;
+    image.format = format;
     d.rgb.resize(PNG_IMAGE_SIZE(image));
     d.ok = png_image_finish_read(&image, nullptr, d.rgb.data(), 0, nullptr) != 0;
     d.width = int(image.width);
@@ -85,6 +88,52 @@ TEST(PngOutput, BadScalesAndUnwritableOutputFail)
             << bad;
     }
     EXPECT_EQ(tool("frame", "--format png", ">/dev/full 2>/dev/null").first, 1);
+}
+
+// The icon at every size the packages and the Windows build use: at 256
+// pixels the opaque pixels are the 256-pixel RGB icon's; below 4 pixels a
+// cell, each pixel is its cell's colour (lit white, solid black); everywhere
+// transparent exactly where the logo (or the square's margin) is.
+TEST(IconPng, IsTheLogoWithItsTransparencyAtEachSize)
+{
+    const std::string digits = tool("art", "logo3 --format digits").second;
+    const int side = LOGO3_WIDTH, top = (side - LOGO3_HEIGHT) / 2;
+    auto cell = [&](int row, int column) {
+        row -= top;
+        return row < 0 || row >= LOGO3_HEIGHT ? 2 : digits[size_t(row * (LOGO3_WIDTH + 1) + column)] - '0';
+    };
+    const Decoded opaqueIcon = decodePng(tool("art", "logo3 --format png").second);
+    ASSERT_TRUE(opaqueIcon.ok && opaqueIcon.width == 256);
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const auto png = tool("art", "logo3 --format png --size " + std::to_string(size));
+        ASSERT_EQ(png.first, 0) << size;
+        const Decoded d = decodePng(png.second, PNG_FORMAT_RGBA);
+        ASSERT_TRUE(d.ok && d.width == size && d.height == size) << size;
+        EXPECT_EQ(d.colourType, PNG_COLOR_TYPE_RGB_ALPHA) << size;
+        int wrong = 0;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                const uint8_t* p = &d.rgb[size_t(y * size + x) * 4];
+                const int value = cell(y * side / size, x * side / size);
+                bool right = (p[3] == 0) == (value == 2) && (p[3] == 0 || p[3] == 255);
+                if (size == 256 && value != 2)
+                    right = right && std::equal(p, p + 3, &opaqueIcon.rgb[size_t(y * size + x) * 3]);
+                else if (size < 128 && value != 2)
+                    right = right && p[0] == p[1] && p[1] == p[2] && p[0] == (value == 1 ? 255 : 0);
+                wrong += right ? 0 : 1;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << "pixels not as the logo at size " << size;
+    }
+    for (const char* bad : {"--size 15", "--size 257", "--size 32.0", "--size", "--size=0"}) {
+        const auto refused = tool("art", std::string("logo3 --format png ") + bad, "2>&1 >/dev/null");
+        EXPECT_EQ(refused.first, 2) << bad;
+        EXPECT_NE(refused.second.find("16 to 256"), std::string::npos) << bad;
+    }
+    // Only a logo, only as a PNG.
+    EXPECT_EQ(tool("art", "warpTexture --format png --size 32").first, 2);
+    EXPECT_EQ(tool("art", "logo3 --format digits --size 32"), std::make_pair(2, std::string()));
+    EXPECT_EQ(tool("art", "logo2 --format=png --size=48").first, 0);
 }
 
 TEST(ReadmePictures, AreWhatTheCurrentCodeRenders)

@@ -22,7 +22,7 @@ bool noPng()
 
 }  // namespace
 
-bool writePng(std::FILE*, const uint8_t*, int, int, size_t) { return noPng(); }
+bool writePng(std::FILE*, const uint8_t*, int, int, size_t, bool) { return noPng(); }
 
 bool writeScreenPng(std::FILE*, int) { return noPng(); }
 

@@ -1,8 +1,9 @@
 #include "music/song_path.h"
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include <unistd.h>
 
@@ -38,12 +39,6 @@ std::string programFolder()
     return folder;
 }
 
-std::string absolute(const std::string& path)
-{
-    char full[MAX_PATH];
-    return _fullpath(full, path.c_str(), sizeof full) != nullptr ? std::string(full) : path;
-}
-
 #else
 
 std::string programFolder()
@@ -55,16 +50,18 @@ std::string programFolder()
     return binary.substr(0, binary.rfind('/') + 1);
 }
 
+#endif
+
+// For a message: the path made absolute, with no "." or "..", resolved as far
+// as it exists.
 std::string absolute(const std::string& path)
 {
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return path;
-    std::string full(resolved);
-    std::free(resolved);
+    std::error_code error;
+    std::string full = std::filesystem::weakly_canonical(path, error).string();
+    if (error) return path;
+    while (full.size() > 1 && (full.back() == '/' || full.back() == '\\')) full.pop_back();
     return full;
 }
-
-#endif
 
 }  // namespace
 

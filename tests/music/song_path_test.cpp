@@ -25,10 +25,13 @@ TEST(SongPath, WorkingDirectoryFirstThenTheInstalledFolder)
     EXPECT_EQ(music::findSong("missing.oXM"), "missing.oXM");
     EXPECT_EQ(music::findSong(("./" + there).c_str()), "./" + there);  // a path is taken as given
     // Where a missing song was looked for, as a message names the folders.
-    char here_folder[PATH_MAX];
-    ASSERT_NE(getcwd(here_folder, sizeof here_folder), nullptr);
+    char workingFolder[PATH_MAX];
+    ASSERT_NE(getcwd(workingFolder, sizeof workingFolder), nullptr);
+    const std::vector<std::string> folders = music::songSearchFolders("missing.oXM");
+    ASSERT_EQ(folders.size(), 2u);
+    EXPECT_EQ(folders[0], workingFolder);
     music::setSongFolder(folder + "/sub/..");
-    EXPECT_EQ(music::songSearchFolders("missing.oXM"), (std::vector<std::string>{here_folder, folder}));
+    EXPECT_EQ(music::songSearchFolders("missing.oXM"), folders);
     EXPECT_TRUE(music::songSearchFolders("./missing.oXM").empty());
     music::setSongFolder("");
     for (const std::string& path : files) unlink(path.c_str());

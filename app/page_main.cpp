@@ -12,7 +12,6 @@
 
 #include "hosts/web/web_console.h"
 #include "music/page_player.h"
-#include "music/tick_loop.h"
 #include "runtime/bench_schedule.h"
 #include "runtime/frame_loop.h"
 #include "runtime/overlays.h"
@@ -84,8 +83,7 @@ EMSCRIPTEN_KEEPALIVE int murl13_frame(double played)
 {
     if (!running) return 0;
     if (pageSongPlaying()) {
-        pageSongPlayed(int64_t(played));
-        web::useSongClock(played * 1000.0 / music::MIX_RATE);
+        web::useSongClock(pageSongPlayed(int64_t(played)));
     }
     if (runFrame(CELL_THREADS)) return 1;
     const int outcome = demo.musicOrder >= FINAL_ORDER ? 0 : 2;

@@ -21,6 +21,8 @@ constexpr double GIVE_UP_SECONDS = 0.25;
 // How far ahead of the clock a device may hold sound before it is told to
 // wait: more than any real device buffers at this program's buffer size.
 constexpr double DEVICE_AHEAD_SECONDS = 0.25;
+// Longest wait in one pull for a device that pulls faster than real time.
+constexpr double LONGEST_DEVICE_WAIT_SECONDS = 0.05;
 
 // At least a frame's time, so that every tick moves the clock schedule on; at
 // most a minute, far beyond any tempo.
@@ -67,6 +69,13 @@ double feedFrames(PacedFeed& feed, int16_t* out, int frames, double now)
     }
     std::memset(out, 0, size_t(frames) * MIX_CHANNELS * sizeof(int16_t));
     return ahead > 0.0 ? ahead : 0.0;
+}
+
+void pullFrames(PacedFeed& feed, int16_t* out, int frames, const OutputClock& clock)
+{
+    const double now = clock.now();
+    const double wait = feedFrames(feed, out, frames, now);
+    if (wait > 0.0) clock.waitUntil(now + (wait < LONGEST_DEVICE_WAIT_SECONDS ? wait : LONGEST_DEVICE_WAIT_SECONDS));
 }
 
 }  // namespace music

@@ -2,7 +2,7 @@
 // clock rather than by the device. A device may pull faster than real time
 // (ALSA's null device takes everything at once) or slower; either way the song
 // keeps to the clock, so its order position is the same as with the silent
-// pacer. No SDL here: the device callback passes in the clock's time.
+// pacer. No SDL here: the device callback passes in its clock.
 #pragma once
 
 #include "music/sound_output.h"
@@ -35,5 +35,11 @@ bool isPlayableTick(const TickAudio& audio);
 // keeps to the clock, more for one that takes sound faster than real time, so
 // that it is held to the clock instead of pulling (and spinning) for ever.
 double feedFrames(PacedFeed& feed, int16_t* out, int frames, double now);
+
+// One pull of the device: feedFrames at the clock's time, then the wait it
+// asks for on the clock, a little at a time (at most 50 ms a pull) so that
+// closing the device, which waits for the pull, stays quick. Both members of
+// `clock` are set.
+void pullFrames(PacedFeed& feed, int16_t* out, int frames, const OutputClock& clock);
 
 }  // namespace music

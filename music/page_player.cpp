@@ -58,9 +58,10 @@ const int16_t* pageSongTakeSound(int64_t until, size_t& frames)
     return takeSound(pageSong.clock, pageSong.clock.decoded, false, frames);
 }
 
-void pageSongPlayed(int64_t frames)
+double pageSongPlayed(int64_t frames)
 {
     if (loaded && pageSong.playing) passSample(pageSong.clock, frames);
+    return double(frames) * 1000.0 / music::MIX_RATE;
 }
 
 bool pageSongPlaying() { return loaded && pageSong.playing; }

@@ -11,8 +11,9 @@
 const int16_t* pageSongTakeSound(int64_t until, size_t& frames);
 
 // The device has played `frames` stereo frames of the song: the ticks that
-// start at or before that sample reach the demo (order, triggers).
-void pageSongPlayed(int64_t frames);
+// start at or before that sample reach the demo (order, triggers). Returns
+// the song's time there in milliseconds, the clock the show's frames run on.
+double pageSongPlayed(int64_t frames);
 
 // Whether a song is loaded and playing, and whether it has nothing more to play.
 bool pageSongPlaying();

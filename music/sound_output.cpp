@@ -12,7 +12,6 @@
 #include <unistd.h>
 #endif
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -25,23 +24,24 @@ namespace music {
 constexpr int DEVICE_BUFFER_FRAMES = 1024;  // frames per pull of SDL's audio callback
 // Longest wait for the device to play the fade out (a few of its buffers).
 constexpr std::chrono::milliseconds FADE_OUT_WAIT_LIMIT{200};
-// Longest wait in one callback for a device that pulls faster than real time,
-// so that closing the device (which waits for the callback) stays quick.
-constexpr double LONGEST_DEVICE_WAIT_SECONDS = 0.05;
 
-// A pacer that fell this far behind its clock (the machine was suspended, the
-// process stopped) starts afresh from now instead of rushing through the
-// backlog in a burst of ticks.
-constexpr std::chrono::milliseconds PACER_GIVE_UP_CATCHING_UP{250};
+// A pacer that fell this far behind its clock (seconds: the machine was
+// suspended, the process stopped) starts afresh from now instead of rushing
+// through the backlog in a burst of ticks.
+constexpr double PACER_GIVE_UP_CATCHING_UP = 0.25;
+
+using SteadyClock = std::chrono::steady_clock;
 
 struct SoundOutput {
     TickRenderer render;
     void* user;
     bool silent;                       // the pacer runs instead of a device
+    OutputClock clock;                 // the pacer's: now always set; a null wait is a real one
 
     // --- the device; the feed is touched only by SDL's audio thread once it runs
     SDL_AudioDeviceID device;          // 0 when none is open
     PacedFeed feed;
+    OutputClock deviceClock;           // both set: its waits block SDL's audio thread
 
     // --- the pacer
     std::thread pacer;
@@ -76,6 +76,19 @@ static auto quietly(Open open)
 #endif
 }
 
+// The real clock: seconds on the steady clock, and waits on it.
+static double steadySeconds()
+{
+    return std::chrono::duration<double>(SteadyClock::now().time_since_epoch()).count();
+}
+
+static SteadyClock::time_point steadyTimePoint(double seconds)
+{
+    return SteadyClock::time_point(std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(seconds)));
+}
+
+static void sleepUntil(double seconds) { std::this_thread::sleep_until(steadyTimePoint(seconds)); }
+
 bool initSoundSystem()
 {
     return quietly([] { return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; });
@@ -98,10 +111,8 @@ static void fillDeviceBuffer(void* userData, Uint8* stream, int length)
     SoundOutput* output = static_cast<SoundOutput*>(userData);
     int16_t* samples = reinterpret_cast<int16_t*>(stream);
     const int frames = length / static_cast<int>(MIX_CHANNELS * sizeof(int16_t));
-    double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-    const double wait = feedFrames(output->feed, samples, frames, now);
+    pullFrames(output->feed, samples, frames, output->deviceClock);
     applyFadeOut(output->fade, samples, frames);
-    if (wait > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(std::min(wait, LONGEST_DEVICE_WAIT_SECONDS)));
 }
 
 static SDL_AudioDeviceID openDevice(SoundOutput* output)
@@ -119,12 +130,24 @@ static SDL_AudioDeviceID openDevice(SoundOutput* output)
     return SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
 }
 
-// The pacer: one tick per tick duration on the monotonic clock, measured from
-// a fixed start so that the waits' own lateness does not add up.
+// The pacer's wait until `due` on its clock; a real one ends early when
+// stopping is set. Called and returns with the lock held.
+static void pacerWait(SoundOutput* output, std::unique_lock<std::mutex>& lock, double due)
+{
+    if (output->clock.waitUntil != nullptr) {
+        lock.unlock();
+        output->clock.waitUntil(due);
+        lock.lock();
+        return;
+    }
+    output->wake.wait_until(lock, steadyTimePoint(due), [output] { return output->stopping; });
+}
+
+// The pacer: one tick per tick duration on the clock, measured from a fixed
+// start so that the waits' own lateness does not add up.
 static void runPacer(SoundOutput* output)
 {
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point due = Clock::now();
+    double due = output->clock.now();
     std::unique_lock<std::mutex> lock(output->mutex);
     while (!output->stopping) {
         lock.unlock();
@@ -135,18 +158,21 @@ static void runPacer(SoundOutput* output)
             output->wake.wait(lock, [output] { return output->stopping; });
             break;
         }
-        due += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(audio.seconds));
-        Clock::time_point now = Clock::now();
+        due += audio.seconds;
+        const double now = output->clock.now();
         if (now - due > PACER_GIVE_UP_CATCHING_UP) due = now;
-        output->wake.wait_until(lock, due, [output] { return output->stopping; });
+        pacerWait(output, lock, due);
     }
 }
 
-SoundOutput* startSoundOutput(TickRenderer render, void* user)
+SoundOutput* startSoundOutput(TickRenderer render, void* user, OutputClock clock)
 {
     SoundOutput* output = new SoundOutput{};
     output->render = render;
     output->user = user;
+    if (clock.now == nullptr) clock.now = steadySeconds;
+    output->clock = clock;
+    output->deviceClock = {clock.now, clock.waitUntil != nullptr ? clock.waitUntil : sleepUntil};
     output->feed.render = render;
     output->feed.user = user;
     if (initSoundSystem()) {

@@ -23,14 +23,23 @@ using TickRenderer = bool (*)(void* user, TickAudio& audio);
 
 struct SoundOutput;
 
+// The clock an output keeps the song to: seconds on a monotonic clock, and a
+// wait until a time on it. Left null, they are the steady clock and real
+// waits (the silent pacer's cut short by stopSoundOutput); a test passes its
+// own to play a whole show's ticks in moments.
+struct OutputClock {
+    double (*now)() = nullptr;
+    void (*waitUntil)(double seconds) = nullptr;
+};
+
 // Starts SDL's audio subsystem with the audio libraries' messages kept off the
 // screen. Called by FSOUND_Init; startSoundOutput does it by itself as well.
 bool initSoundSystem();
 
 // Starts pulling ticks: on the sound device when SDL offers a real one and it
 // opens, otherwise on the silent pacer. Either way the ticks keep to the
-// monotonic clock, however fast the device takes them. Never null.
-SoundOutput* startSoundOutput(TickRenderer render, void* user);
+// clock, however fast the device takes them. Never null.
+SoundOutput* startSoundOutput(TickRenderer render, void* user, OutputClock clock = {});
 
 // True when the ticks go to the silent pacer rather than a device.
 bool isSilentOutput(const SoundOutput* output);

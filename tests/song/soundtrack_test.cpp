@@ -42,7 +42,7 @@ constexpr double FINAL_LATEST = 300;            // ... and 5 minutes
 constexpr double INTRO_MIN_SECONDS = 6.0;       // orders 0 to 3, for the view distance
 constexpr double MAX_BEAT_GAP = 2.0;            // seconds between beats, orders 2 to 38
 constexpr int FIRST_BEAT_ORDER = 2, LAST_BEAT_ORDER = 38;
-constexpr double ACCENT_WINDOW = 0.05;          // an accent "at" an order start: within its first row
+constexpr double ACCENT_WINDOW = 2.5 / song::SONG_BPM;  // an accent "at" an order start: on its first tick
 const int SCENE_CHANGES[] = {2, 4, 6, 7, 10, 11, 19, 24, 25, 27, 29, 31, 39};
 constexpr double PEAK_LIMIT = 0.97;             // of full scale: headroom for other mixers' rounding
 constexpr double SILENCE_FLOOR_DB = -40.0;      // RMS below this in an order: a section went missing

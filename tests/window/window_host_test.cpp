@@ -1,6 +1,6 @@
 // The window host on SDL's offscreen video driver with the software renderer:
-// what it presents, read back, against the rasteriser; the events that end the
-// demo; a window resized huge; the in-window error box; the way out by a stop
+// what it presents, read back, against the rasteriser; its title; the events
+// that end the demo; a window resized huge; the in-window error box; the way out by a stop
 // signal, with the box up.
 #include <chrono>
 #include <cstdlib>
@@ -128,6 +128,15 @@ TEST_F(WindowHost, EventsEndTheDemoOrToggleFullScreenWithThePictureWholeAndCentr
         EXPECT_TRUE(!c.fullscreen || width > PICTURE_WIDTH);
         const int scale = window::fittingScale(width, height);
         expectShows(screenBuffer, scale, (width - PICTURE_WIDTH * scale) / 2, (height - PICTURE_HEIGHT * scale) / 2);
+    }
+}
+
+TEST_F(WindowHost, TheWindowBearsTheDemosTitleWindowedOrFullScreen)
+{
+    for (const bool fullscreen : {false, true}) {
+        ASSERT_TRUE(window::openWindow({1, fullscreen, 0}));
+        EXPECT_STREQ(SDL_GetWindowTitle(window::sdlWindow()), "Norq - Murl #13") << "full screen " << fullscreen;
+        window::closeWindow();
     }
 }
 

@@ -1,6 +1,7 @@
-// The window host on an X server of its own (Xvfb, where installed): a window
-// that another X client destroys ends the demo as closing it does, whether
-// frames are being shown or the song's error box is up.
+// The window host on an X server of its own (Xvfb, where installed): the
+// window bears the demo's title, and another X client destroying it ends the
+// demo as closing it does, whether frames are being shown or the song's error
+// box is up.
 #if MURL13_X11
 
 #include <signal.h>
@@ -69,7 +70,7 @@ Window firstWindow(Display* display)
 
 }  // namespace
 
-TEST(X11Window, DestroyedByAnotherClientEndsTheDemoAsClosingItDoes)
+TEST(X11Window, BearsTheDemosTitleAndDestroyedByAnotherClientEndsTheDemoAsClosingItDoes)
 {
     const Xvfb xvfb;
     if (xvfb.pid == 0) GTEST_SKIP() << "no Xvfb";
@@ -82,6 +83,11 @@ TEST(X11Window, DestroyedByAnotherClientEndsTheDemoAsClosingItDoes)
         SDL_VERSION(&info.version);
         if (!window::openWindow({1, false, 60}) || !SDL_GetWindowWMInfo(window::sdlWindow(), &info)) _exit(2);
         Display* other = XOpenDisplay(display.c_str());
+        // The name the window manager shows, as another client reads it.
+        char* name = nullptr;
+        const bool titled = XFetchName(other, info.info.x11.window, &name) != 0 && std::string(name) == "Norq - Murl #13";
+        XFree(name);
+        if (!titled) _exit(4);
         XDestroyWindow(other, info.info.x11.window);
         XCloseDisplay(other);
         for (int frame = 0; frame < 600 && window::escapeHeld() == 0; ++frame) window::presentFrame();
@@ -91,7 +97,8 @@ TEST(X11Window, DestroyedByAnotherClientEndsTheDemoAsClosingItDoes)
     }
     int status = 0;
     EXPECT_EQ(waitpid(child, &status, 0), child);
-    // Xlib's own handler ends the process with status 1 at the first error.
+    // Xlib's own handler ends the process with status 1 at the first error;
+    // 4: the window had another title.
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 

@@ -9,7 +9,8 @@
 #   SHA256SUMS                           over all of them (sha256sum -c SHA256SUMS)
 # VERSION is the CMake project's; the programs' --version adds the commit.
 # Installs what is missing and builds the three builds (build/, build-windows/,
-# build-web/) as ./run, scripts/build-windows.sh and scripts/build-web.sh do.
+# build-web/) as ./run, scripts/build-windows.sh and scripts/build-web.sh do;
+# a package with an error or a warning from lintian is not released.
 #
 #   scripts/release.sh
 set -eu
@@ -17,14 +18,14 @@ cd "$(dirname "$0")/.."
 ROOT=$PWD
 case "${1:-}" in
 "") ;;
--h | --help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+-h | --help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 *) echo "usage: scripts/release.sh" >&2; exit 2 ;;
 esac
 . scripts/setup.sh
 DIST=$ROOT/dist
 
 murl13_install_missing
-murl13_install_missing git zip
+murl13_install_missing git zip lintian
 if [ -n "$(git status --porcelain --untracked-files=no 2>/dev/null)" ]; then
     echo "warning: uncommitted changes: the programs are built from the working tree, the source archive from HEAD" >&2
 fi
@@ -45,6 +46,9 @@ trap 'rm -rf "$scratch"' EXIT
 
 (cd build && cpack -G DEB -B "$scratch/package" >"$scratch/cpack.log" 2>&1) || { cat "$scratch/cpack.log" >&2; exit 1; }
 cp "$scratch/package/murl13_${version}_"*.deb "$DIST/"
+# A package lintian finds an error or a warning in is not released.
+lintian --tag-display-limit 0 "$DIST"/*.deb 2>/dev/null | tee "$scratch/lintian.log"
+if grep -qE '^[EW]: ' "$scratch/lintian.log"; then echo "error: lintian finds fault with the package" >&2; exit 1; fi
 
 cp build-windows/murl13-windows-x86_64.zip "$DIST/murl13-$version-windows-x86_64.zip"
 

@@ -80,16 +80,26 @@ bool displayNamed()
     return false;
 }
 
+// The console the demo draws in, and when it takes the window by itself:
+// Windows gives every launch a console, so there it never does: it takes
+// --window to leave the console, and the window is not chosen by itself.
+#ifdef _WIN32
+#define CONSOLE_NAME "console"
+#define WINDOW_CHOSEN "; needed when stdout is\n                not a console (redirected to a file or a pipe)\n"
+#else
+#define CONSOLE_NAME "terminal"
+#define WINDOW_CHOSEN "; chosen by itself when\n                stdout is not a terminal and a display is available\n"
+#endif
+
 void printDemoUsage(std::FILE* out)
 {
     std::fputs("usage: murl13 [--fps N]\n"
                "       murl13 --window [--scale N] [--fullscreen] [--fps N]\n"
                "\n"
-               "Plays the demo in this terminal (80 by 50 cells), or in a window with\n"
+               "Plays the demo in this " CONSOLE_NAME " (80 by 50 cells), or in a window with\n"
                "the VGA font and palette. Escape ends it.\n"
                "\n"
-               "  --window      show the demo in a desktop window; chosen by itself when\n"
-               "                stdout is not a terminal and a display is available\n"
+               "  --window      show the demo in a desktop window" WINDOW_CHOSEN
                "  --scale N     window pixels per console pixel, 1 to 8 (default: the\n"
                "                largest of 1 to 4 that fits the desktop); implies --window\n"
                "  --fullscreen  start in full screen (F11 or Alt+Enter toggles); implies --window\n"

@@ -47,6 +47,7 @@ int runInWindow(const app::DemoOptions& options)
 
 int main(int argc, char** argv)
 {
+    app::useUtf8Arguments(argc, argv);
     app::DemoOptions options;
     switch (app::parseDemoArguments(argc, argv, options, stderr)) {
     case app::ParseOutcome::Help: app::printDemoUsage(stdout); return outputStatus();

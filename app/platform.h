@@ -6,6 +6,10 @@
 
 namespace app {
 
+// main's arguments as UTF-8: on Windows from the command line's UTF-16 (the
+// strings live until the program ends); elsewhere as they are.
+void useUtf8Arguments(int& argc, char**& argv);
+
 // True when stdout is a console the demo can draw on: a terminal on Linux, a
 // console on Windows.
 bool stdoutIsConsole();

@@ -10,6 +10,8 @@
 
 namespace app {
 
+void useUtf8Arguments(int&, char**&) {}
+
 bool stdoutIsConsole() { return isatty(STDOUT_FILENO); }
 
 bool windowWithoutAsking() { return displayNamed(); }

@@ -1,4 +1,5 @@
-// The demo's main on Windows: the Windows console host.
+// The demo's main on Windows: the Windows console host; the arguments from the
+// wide-character calls, as UTF-8.
 #include "app/platform.h"
 
 #include <cstdio>
@@ -7,10 +8,13 @@
 #include <windows.h>
 
 #include "hosts/wincon/console_control.h"
+#include "hosts/wincon/utf8_text.h"
 #include "hosts/wincon/wincon_app.h"
 #include "runtime/frame_loop.h"
 
 namespace app {
+
+void useUtf8Arguments(int& argc, char**& argv) { wincon::useUtf8Arguments(argc, argv); }
 
 bool stdoutIsConsole()
 {

@@ -17,7 +17,7 @@ set_target_properties(murl13_xmp PROPERTIES
 # The decoder, the song clock and the page's player. xmp.h includes
 # emscripten.h inside its extern "C": it is included first.
 add_library(murl13_page_music STATIC
-  music/tick_loop.cpp music/xm_check.cpp music/show_clock.cpp music/page_player.cpp)
+  music/tick_loop.cpp music/file_names.cpp music/xm_check.cpp music/show_clock.cpp music/page_player.cpp)
 target_compile_options(murl13_page_music PRIVATE "SHELL:-include emscripten.h")
 target_link_libraries(murl13_page_music PUBLIC murl13_core murl13_xmp)
 

@@ -6,7 +6,7 @@ set(WEB_SITE ${MURL13_WEB_BUILD}/site)
 set(WEB_NODE sh ${CMAKE_SOURCE_DIR}/tests/web/with_node.sh)
 
 # The native decoder's samples, for the WebAssembly decoder's test.
-add_executable(web_song_samples tests/web/song_samples.cpp music/tick_loop.cpp music/xm_check.cpp)
+add_executable(web_song_samples tests/web/song_samples.cpp music/tick_loop.cpp music/file_names.cpp music/xm_check.cpp)
 target_include_directories(web_song_samples PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(web_song_samples PRIVATE PkgConfig::XMP)
 

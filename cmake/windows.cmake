@@ -4,12 +4,15 @@
 # host and the window host; the tests run under Wine.
 #
 #   MURL13_XMP_PREFIX, MURL13_SDL2_PREFIX  the static libraries' install folders
+#   MURL13_ICON                            the programs' icon (.ico), drawn by the script
 #   MURL13_WINEPREFIX                      the Wine prefix the tests run in
 #   MURL13_LINUX_SONG                      the song, composed on this machine
 #   MURL13_LINUX_TOOL                      the Linux murl13-tool the cells are compared with
 
-# Statically linked: the programs need no DLL beyond Windows' own.
+# Statically linked: the programs need no DLL beyond Windows' own. A release
+# carries no debugging sections.
 string(APPEND CMAKE_EXE_LINKER_FLAGS " -static")
+string(APPEND CMAKE_EXE_LINKER_FLAGS_RELEASE " -s")
 find_package(Threads REQUIRED)
 
 foreach(prefix MURL13_XMP_PREFIX MURL13_SDL2_PREFIX)
@@ -69,11 +72,31 @@ target_compile_definitions(murl13 PRIVATE MURL13_SONG_FOLDER_FROM_BINARY=".")
 
 # The workbench without PNG and capture (libpng and FFmpeg are Linux-only here).
 file(GLOB TOOL_SOURCES CONFIGURE_DEPENDS tool/*.cpp tool/windows/*.cpp)
-list(FILTER TOOL_SOURCES EXCLUDE REGEX "/(capture_command|capture_files|png_writer|show_clock)\\.cpp$")
+list(FILTER TOOL_SOURCES EXCLUDE REGEX "/(capture_command|capture_files|png_writer|show_clock|posix_only)\\.cpp$")
 # The benchmark also times the terminal's frame encoding.
 add_executable(murl13-tool ${TOOL_SOURCES} hosts/terminal/frame_encoder.cpp)
 target_link_libraries(murl13-tool PRIVATE murl13_core murl13_hosts murl13_music murl13_version)
 target_compile_definitions(murl13-tool PRIVATE MURL13_SONG_FOLDER_FROM_BINARY=".")
+
+# Each program's resources: the icon, the version information Explorer shows
+# and the manifest (cmake/windows_resources.rc.in, cmake/windows_manifest.xml.in).
+enable_language(RC)
+if(NOT EXISTS "${MURL13_ICON}")
+  message(FATAL_ERROR "MURL13_ICON must name the programs' .ico (scripts/build-windows.sh draws it)")
+endif()
+function(murl13_windows_resources target description)
+  set(RC_NAME ${target})
+  set(RC_FILE ${target}.exe)
+  set(RC_DESCRIPTION "${description}")
+  set(RC_MANIFEST ${CMAKE_BINARY_DIR}/resources/${target}.manifest)
+  set(rc ${CMAKE_BINARY_DIR}/resources/${target}.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/windows_manifest.xml.in ${RC_MANIFEST} @ONLY)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/windows_resources.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${MURL13_ICON};${RC_MANIFEST};${VERSION_HEADER}")
+endfunction()
+murl13_windows_resources(murl13 "Norq - Murl #13, a real-time text-mode demo")
+murl13_windows_resources(murl13-tool "murl13-tool, the workbench of the murl13 demo")
 
 # The song, composed by the script with the Linux generator (same bytes).
 if(MURL13_LINUX_SONG AND NOT MURL13_LINUX_SONG STREQUAL "${CMAKE_BINARY_DIR}/GLIMVEX.oXM")
@@ -132,13 +155,16 @@ set(NO_SONG_FOLDER ${CMAKE_BINARY_DIR}/no-song)
 add_custom_command(TARGET murl13 POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${NO_SONG_FOLDER}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:murl13> ${NO_SONG_FOLDER}/)
-foreach(scenario song nosong ctrlc window)
+foreach(scenario song nosong ctrlc elsewhere window tool)
   set(folder ${CMAKE_BINARY_DIR})
-  if(scenario STREQUAL "nosong")
+  if(scenario MATCHES "nosong|elsewhere|tool")
     set(folder ${NO_SONG_FOLDER})
   endif()
   murl13_wine_path(FOLDER ${folder})
-  murl13_wine_path(DEMO_EXE ${folder}/murl13.exe)
+  murl13_wine_path(DEMO_EXE ${CMAKE_BINARY_DIR}/murl13.exe)
+  if(scenario STREQUAL "nosong")
+    murl13_wine_path(DEMO_EXE ${NO_SONG_FOLDER}/murl13.exe)
+  endif()
   set(report ${CMAKE_BINARY_DIR}/console-probe-${scenario}.txt)
   murl13_wine_path(REPORT ${report})
   add_test(NAME DemoInConsole.${scenario}
@@ -155,6 +181,19 @@ add_test(NAME ToolCells.SameAsLinux
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/cross/same_cells_as_linux.py
           ${MURL13_LINUX_TOOL} ${CMAKE_BINARY_DIR}/murl13-tool.exe)
 set_tests_properties(ToolCells.SameAsLinux PROPERTIES ENVIRONMENT "${WINE_ENVIRONMENT}")
+
+# Both programs carry their icon, version information and manifest, and no
+# debugging sections.
+add_test(NAME Programs.HaveResourcesAndNoDebugSections
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/wincon/resources_test.py ${PROJECT_VERSION}
+          ${MURL13_LINUX_TOOL} ${CMAKE_BINARY_DIR}/murl13.exe ${CMAKE_BINARY_DIR}/murl13-tool.exe)
+
+# The workbench from a command line: a folder named in Polish and Russian,
+# the messages of what the build has not, the help texts.
+add_test(NAME Workbench.NamesMessagesAndHelp
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/wincon/workbench_test.py ${MURL13_LINUX_TOOL}
+          ${CMAKE_BINARY_DIR})
+set_tests_properties(Workbench.NamesMessagesAndHelp PROPERTIES ENVIRONMENT "${WINE_ENVIRONMENT}")
 
 # With its output redirected a console program has no console to draw on: it
 # says so and exits with 1, as on Linux.

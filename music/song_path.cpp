@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <system_error>
 
-#include <unistd.h>
+#include "music/file_names.h"
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace music {
@@ -32,10 +34,10 @@ std::string programFolder()
         path.resize(path.size() * 2);  // cut short: a longer path
     }
     path.resize(path.find_last_of(L"\\/") + 1);
-    // The CRT opens files by narrow names in the ANSI code page.
-    const int size = WideCharToMultiByte(CP_ACP, 0, path.c_str(), int(path.size()), nullptr, 0, nullptr, nullptr);
+    // File names are UTF-8 on every system (file_names.h).
+    const int size = WideCharToMultiByte(CP_UTF8, 0, path.c_str(), int(path.size()), nullptr, 0, nullptr, nullptr);
     std::string folder(size_t(size > 0 ? size : 0), '\0');
-    if (size > 0) WideCharToMultiByte(CP_ACP, 0, path.c_str(), int(path.size()), folder.data(), size, nullptr, nullptr);
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, path.c_str(), int(path.size()), folder.data(), size, nullptr, nullptr);
     return folder;
 }
 
@@ -57,8 +59,10 @@ std::string programFolder()
 std::string absolute(const std::string& path)
 {
     std::error_code error;
-    std::string full = std::filesystem::weakly_canonical(path, error).string();
+    const std::u8string name(path.begin(), path.end());  // UTF-8 on every system
+    const std::u8string canonical = std::filesystem::weakly_canonical(std::filesystem::path(name), error).u8string();
     if (error) return path;
+    std::string full(canonical.begin(), canonical.end());
     while (full.size() > 1 && (full.back() == '/' || full.back() == '\\')) full.pop_back();
     return full;
 }
@@ -76,10 +80,10 @@ std::string installedSongFolder(const char* fromProgram)
 std::string findSong(const char* fileName)
 {
     if (fileName == nullptr) return {};
-    if (access(fileName, R_OK) == 0 || std::strchr(fileName, '/') != nullptr || songFolder.empty())
+    if (fileReadable(fileName) || std::strchr(fileName, '/') != nullptr || songFolder.empty())
         return fileName;
     std::string installed = songFolder + "/" + fileName;
-    return access(installed.c_str(), R_OK) == 0 ? installed : std::string(fileName);
+    return fileReadable(installed.c_str()) ? installed : std::string(fileName);
 }
 
 std::vector<std::string> songSearchFolders(const char* fileName)

@@ -4,6 +4,7 @@
 // so they follow the file's own instrument numbers.
 #include "music/tick_loop.h"
 
+#include "music/file_names.h"
 #include "music/xm_check.h"
 
 #include <xmp.h>
@@ -105,24 +106,7 @@ static void readRow(TickLoop* loop, int pattern, int row)
 }
 
 // The whole file, or false when it cannot be read, is larger than any module
-// or is not a regular file. The open does not wait: a FIFO or a device is
-// turned away at once instead of blocking until someone writes to it.
-#ifdef _WIN32
-// Windows has no opening that cannot block: a path that is not a regular file
-// (CON, a pipe) is turned away before it is opened.
-static int openRegularFile(const char* path)
-{
-    struct _stat64 info;
-    if (_stat64(path, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) return -1;
-    return _open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-}
-#else
-static int openRegularFile(const char* path)
-{
-    return open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-}
-#endif
-
+// or is not a regular file.
 static bool readWholeFile(const char* path, std::vector<uint8_t>& bytes)
 {
     const int fd = openRegularFile(path);

@@ -37,7 +37,7 @@ done
 . "$ROOT/scripts/debian_source.sh"
 
 install_missing() {
-    local packages="mingw-w64 g++-mingw-w64-x86-64-posix wine64 wine g++ cmake make pkg-config zip dpkg-dev googletest"
+    local packages="mingw-w64 g++-mingw-w64-x86-64-posix wine64 wine g++ cmake make pkg-config zip dpkg-dev googletest zlib1g-dev"
     local missing=() pkg
     for pkg in $packages; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
@@ -124,6 +124,25 @@ compose_song() {
     fi
 }
 
+# The programs' icon: the logo drawn at each size by the core's icon drawing,
+# packed by a small program built for this machine.
+draw_icon() {
+    local maker=$BUILD/host/murl13-icon
+    mkdir -p "$BUILD/host"
+    if [ ! -x "$maker" ] || [ -n "$(find "$ROOT/art" "$ROOT/raster" "$ROOT/scripts/make_icon.cpp" -newer "$maker" -name '*.*' | head -n 1)" ]; then
+        echo "Building the icon maker for this machine"
+        g++ -std=c++20 -O2 -ffp-contract=off -I"$ROOT" $(find "$ROOT/art" "$ROOT/raster" -name '*.cpp' | sort) \
+            "$ROOT/scripts/make_icon.cpp" -lz -o "$maker.new"
+        mv "$maker.new" "$maker"
+    fi
+    "$maker" "$BUILD/murl13.ico.new"
+    if cmp -s "$BUILD/murl13.ico.new" "$BUILD/murl13.ico"; then
+        rm "$BUILD/murl13.ico.new"
+    else
+        mv "$BUILD/murl13.ico.new" "$BUILD/murl13.ico"
+    fi
+}
+
 pack_zip() {
     local stage=$BUILD/zip/murl13
     rm -rf "$BUILD/zip" "$BUILD/murl13-windows-x86_64.zip"
@@ -144,11 +163,12 @@ SDL2_PREFIX=$(build_dependency sdl2 libsdl2 libsdl2-dev recipe_sdl2)
 
 mkdir -p "$BUILD"
 compose_song
+draw_icon
 export WINEPREFIX=${WINEPREFIX:-$CACHE/wine-prefix}
 launcher=()
 command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
-    -DMURL13_XMP_PREFIX="$XMP_PREFIX" -DMURL13_SDL2_PREFIX="$SDL2_PREFIX" \
+    -DMURL13_XMP_PREFIX="$XMP_PREFIX" -DMURL13_SDL2_PREFIX="$SDL2_PREFIX" -DMURL13_ICON="$BUILD/murl13.ico" \
     -DMURL13_WINEPREFIX="$WINEPREFIX" -DMURL13_LINUX_SONG="$BUILD/GLIMVEX.oXM" >/dev/null
 cmake --build "$BUILD" -j"$JOBS"
 pack_zip

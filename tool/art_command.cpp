@@ -21,7 +21,7 @@
 namespace {
 
 const char USAGE[] =
-    "usage: murl13-tool art NAME [--format digits|ansi|blocks|png] [--size N]\n"
+    "usage: murl13-tool art NAME [--format digits|ansi|blocks" NOT_ON_WINDOWS("|png] [--size N") "]\n"
     "Prints one image: logo1a, logo1b, logo2, logo3 or warpTexture.\n"
     "  --format digits  one line per pixel row, one digit per pixel, nothing else\n"
     "                   (the default when stdout is not a terminal)\n"
@@ -33,10 +33,10 @@ const char USAGE[] =
     "                   two pixel rows per line, one column per pixel: a logo's lit\n"
     "                   pixels as full, upper and lower half blocks, its outline as\n"
     "                   light shade; the texture's levels as shades\n"
-    "  --format png     the picture as the console drew it, 8-bit RGB: a logo on a\n"
-    "                   black square (logo3: the 256-pixel icon), the texture in greys\n"
-    "  --size N         with png, a logo only: an N by N icon, N from 16 to 256, RGBA,\n"
-    "                   the logo's transparent pixels transparent\n";
+    NOT_ON_WINDOWS("  --format png     the picture as the console drew it, 8-bit RGB: a logo on a\n"
+                   "                   black square (logo3: the 256-pixel icon), the texture in greys\n"
+                   "  --size N         with png, a logo only: an N by N icon, N from 16 to 256, RGBA,\n"
+                   "                   the logo's transparent pixels transparent\n");
 
 enum class Format { Default, Digits, Ansi, Blocks, Png };
 
@@ -245,12 +245,13 @@ int toolArt(int argc, char** argv)
     if (iconSize != 0 && format != Format::Png) return usageError("--size goes with --format png", nullptr);
     if (iconSize != 0 && !isLogo) return usageError("--size draws a logo as an icon, not", name);
     if (format == Format::Png) {
-        if (refusePngToTerminal("art")) return 1;
+        if (refusePng("art")) return 1;
         const bool written = iconSize != 0 ? writeIconPng(*image, iconSize) : writeImagePng(*image, isLogo);
         if (written && std::fflush(stdout) == 0) return 0;
         std::perror("murl13-tool art: writing the image");
         return 1;
     }
+    if (format == Format::Ansi && !escapeCodesShown("art", "digits")) return 1;
     const std::string text =
         format == Format::Digits   ? digits(*image)
         : format == Format::Blocks ? blocks(*image, isLogo)

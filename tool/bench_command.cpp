@@ -22,6 +22,7 @@
 #include "runtime/frame_loop.h"
 #include "runtime/overlays.h"
 #include "hosts/terminal/frame_encoder.h"
+#include "music/file_names.h"
 #include "tool/options.h"
 #include "tool/raw_cells.h"
 #include "tool/tool.h"
@@ -30,7 +31,7 @@ namespace {
 
 const char USAGE[] =
     "usage: murl13-tool bench [--frames-per-order N] [--threads K] [--reference]\n"
-    "         [--lanes auto|scalar|vector] [--cpu-clock] [--frames FILE]\n"
+    "         [--lanes auto|scalar|vector]" NOT_ON_WINDOWS(" [--cpu-clock]") " [--frames FILE]\n"
     "\n"
     "Renders orders 0 to 39, order o spanning song time [4o, 4o + 4) seconds,\n"
     "N frames per order at 4o + 4(i + 0.5)/N, with beatCount = floor(t / 0.5),\n"
@@ -46,10 +47,10 @@ const char USAGE[] =
     "  --lanes L             how the demo's loop marches rays: vector (four per\n"
     "                        AVX2 register), scalar, or auto (default: vector\n"
     "                        where the processor has AVX2)\n"
-    "  --cpu-clock           time frames by this thread's processor time, not the\n"
-    "                        wall clock: steadier while other programs share the\n"
-    "                        machine, blind to worker threads (use with\n"
-    "                        --threads 1 or --reference)\n"
+    NOT_ON_WINDOWS("  --cpu-clock           time frames by this thread's processor time, not the\n"
+                   "                        wall clock: steadier while other programs share the\n"
+                   "                        machine, blind to worker threads (use with\n"
+                   "                        --threads 1 or --reference)\n")
     "  --frames FILE         also write every frame to FILE: 4,000 cells each,\n"
     "                        a 16-bit glyph then a 16-bit attribute, little-endian\n";
 
@@ -96,6 +97,12 @@ int parseOptions(int argc, char** argv, BenchOptions& options)
             continue;
         }
         if (is("--cpu-clock")) {
+#ifdef _WIN32
+            std::fputs("murl13-tool bench: --cpu-clock is not in the Windows build: Windows counts a thread's\n"
+                       "processor time in steps of 10 to 16 ms, coarser than a frame; use the wall clock\n",
+                       stderr);
+            return USAGE_ERROR;
+#endif
             options.cpuClock = true;
             continue;
         }
@@ -171,7 +178,7 @@ int toolBench(int argc, char** argv)
 
     std::FILE* framesFile = nullptr;
     if (options.framesFile) {
-        framesFile = std::fopen(options.framesFile, "wb");
+        framesFile = music::openFile(options.framesFile, "wb");
         if (!framesFile) {
             std::perror(options.framesFile);
             return 1;

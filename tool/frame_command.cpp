@@ -54,12 +54,13 @@ int toolFrame(int argc, char** argv)
     const int status = parseFrameRequest(argc, argv, request);
     if (status == -1) return 0;
     if (status != 0) return status;
-    if (request.format == FrameRequest::Format::Png && refusePngToTerminal("frame")) return 1;
+    if (request.format == FrameRequest::Format::Png && refusePng("frame")) return 1;
 
     renderRequestedFrame(request);
 
     bool ansi = request.format == FrameRequest::Format::Ansi;
     if (request.format == FrameRequest::Format::Default) ansi = isatty(STDOUT_FILENO);
+    if (ansi && !escapeCodesShown("frame", "raw")) return 1;
     bool written;
     if (request.format == FrameRequest::Format::Png) written = writeScreenPng(stdout, std::max(1, request.scale));
     else written = ansi ? writeAnsi() : writeRawCells(stdout);

@@ -18,7 +18,7 @@ const char FRAME_USAGE[] =
     "usage: murl13-tool frame [--time T] [--order O] [--beats B] [--accent A]\n"
     "         [--beat-pulse P] [--view V] [--overlay-x X] [--overlay-y Y]\n"
     "         [--hit-material M] [--effect E] [--camera X,Y,Z]\n"
-    "         [--format raw|ansi|png] [--scale N]\n"
+    "         [--format raw|ansi" NOT_ON_WINDOWS("|png] [--scale N") "]\n"
     "\n"
     "Renders one frame from a zeroed state with these values (all 0 by default):\n"
     "  --time T          timeSec, seconds (a double)\n"
@@ -34,10 +34,11 @@ const char FRAME_USAGE[] =
     "  --camera X,Y,Z    cameraPos after the timeline\n"
     "  --format raw|ansi raw: 4,000 cells, each a 16-bit glyph then a 16-bit attribute,\n"
     "                    little-endian (the default when stdout is not a terminal);\n"
-    "                    ansi: coloured UTF-8 text (the default on a terminal);\n"
-    "                    png: the VGA picture, 640 by 400 pixels times the scale,\n"
-    "                    8-bit RGB\n"
-    "  --scale N         png only: each pixel N by N, 1 to 8 (default 1)\n";
+    "                    ansi: coloured UTF-8 text (the default on a terminal)"
+    NOT_ON_WINDOWS(";\n"
+                   "                    png: the VGA picture, 640 by 400 pixels times the scale,\n"
+                   "                    8-bit RGB\n"
+                   "  --scale N         png only: each pixel N by N, 1 to 8 (default 1)") "\n";
 
 // Longest |time| accepted: far beyond any run of the demo, and small enough that
 // every integer conversion of the effects stays in range.

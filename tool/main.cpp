@@ -15,11 +15,12 @@ static const char USAGE[] =
     "  art     print one of the images (murl13-tool art --help)\n"
     "  song    list a module's order changes and instrument triggers\n"
     "  bench   render a fixed schedule of frames and report the frame times\n"
-    "  capture render the show to a video file with its sound (murl13-tool capture --help)\n"
+    NOT_ON_WINDOWS("  capture render the show to a video file with its sound (murl13-tool capture --help)\n")
     "  --version  the version and the commit it was built from\n";
 
 int main(int argc, char** argv)
 {
+    startWorkbench(argc, argv);
     if (argc < 2) {
         std::fputs(USAGE, stderr);
         return USAGE_ERROR;

@@ -38,7 +38,7 @@ bool writeScreenPng(std::FILE* file, int scale)
                     raster::pictureRowBytes(scale));
 }
 
-bool refusePngToTerminal(const char* command)
+bool refusePng(const char* command)
 {
     if (!isatty(STDOUT_FILENO)) return false;
     std::fprintf(stderr, "murl13-tool %s: not writing a PNG to a terminal; redirect stdout to a file or a pipe\n",

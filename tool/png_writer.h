@@ -15,6 +15,7 @@ bool writePng(std::FILE* file, const uint8_t* pixels, int width, int height, siz
 // Rasterises screenBuffer at the scale and writes it as a PNG.
 bool writeScreenPng(std::FILE* file, int scale);
 
-// True, after saying so on stderr, when stdout is a terminal: a PNG is binary
-// and would garble it. `command` names the tool command in the message.
-bool refusePngToTerminal(const char* command);
+// True, after saying why on stderr, when no PNG can be written: stdout is a
+// terminal (a PNG is binary and would garble it), or the build has no PNG
+// writer (Windows). `command` names the tool command in the message.
+bool refusePng(const char* command);

@@ -1,7 +1,11 @@
-// The console host for a Windows console: the title and the 80 by 50 cells set
-// once, the whole buffer written in one WriteConsoleOutputW a frame, Escape
-// read from the console's input events by a thread of its own.
+// The console host for a Windows console: a screen buffer of the demo's own,
+// made active with the title and 80 by 50 cells, the whole buffer written in
+// one WriteConsoleOutputW a frame, Escape read from the console's input events
+// by a thread of its own. The console is given back as it was found (see
+// console_snapshot.h) on every way out: the end, Escape, the control events,
+// exit() and a crash.
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -33,6 +37,42 @@ HANDLE frameTimer = nullptr;
 std::thread inputThread;
 
 void closeAtExit() { closeConsole(); }
+
+// The console back as it was: the input mode, the original screen buffer
+// active again, its size, text, window, cursor and the title. Once per run;
+// only console calls, so that a crash can do it too.
+void giveConsoleBack()
+{
+    if (console.givenBack.exchange(true)) return;
+    if (console.inputModeSaved) SetConsoleMode(console.input, console.inputMode);
+    if (console.ownBuffer) SetConsoleActiveScreenBuffer(console.original);
+    restoreConsole(console.original, console.snapshot);
+}
+
+LONG WINAPI onCrash(EXCEPTION_POINTERS*)
+{
+    if (console.open) giveConsoleBack();
+    return EXCEPTION_CONTINUE_SEARCH;  // on to Windows' own handling
+}
+
+void onAbort(int signal)
+{
+    if (console.open) giveConsoleBack();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// Makes a screen buffer of the demo's own active: the original keeps its text.
+// Where none can be made the demo draws on the original, given back as saved.
+void useOwnBuffer()
+{
+    console.output = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                               nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    console.ownBuffer = console.output != INVALID_HANDLE_VALUE && SetConsoleActiveScreenBuffer(console.output);
+    if (console.ownBuffer) return;
+    if (console.output != INVALID_HANDLE_VALUE) CloseHandle(console.output);
+    console.output = console.original;
+}
 
 // The keys the demo reads: Escape ends it; while the error box is open,
 // Enter, Space and Escape dismiss the box instead.
@@ -123,18 +163,10 @@ void setFrameRate(int framesPerSecond)
 void openConsole()
 {
     if (console.open) return;
-    console.output = GetStdHandle(STD_OUTPUT_HANDLE);
+    console.original = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
-    if (!GetConsoleMode(console.output, &mode)) return;  // main refuses this case
+    if (!GetConsoleMode(console.original, &mode)) return;  // main refuses this case
     catchConsoleControl(&stopRequested);
-    SetConsoleTitleW(TITLE);
-    setSize();
-    console.cursorSaved = GetConsoleCursorInfo(console.output, &console.cursor) != 0;
-    if (console.cursorSaved) {
-        CONSOLE_CURSOR_INFO hidden = console.cursor;
-        hidden.bVisible = FALSE;
-        SetConsoleCursorInfo(console.output, &hidden);
-    }
     console.wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     console.input = GetStdHandle(STD_INPUT_HANDLE);
     console.inputModeSaved = GetConsoleMode(console.input, &console.inputMode) != 0;
@@ -155,6 +187,19 @@ void openConsole()
         std::fputs("murl13: no console input to read keys from: Escape will not work; Ctrl+C ends the demo\n",
                    stderr);
     }
+    // Saved after the line above, which stays.
+    saveConsole(console.original, console.snapshot);
+    console.givenBack.store(false);
+    SetUnhandledExceptionFilter(onCrash);
+    std::signal(SIGABRT, onAbort);
+    useOwnBuffer();
+    SetConsoleTitleW(TITLE);
+    setSize();
+    CONSOLE_CURSOR_INFO hidden{};
+    if (GetConsoleCursorInfo(console.output, &hidden)) {
+        hidden.bVisible = FALSE;
+        SetConsoleCursorInfo(console.output, &hidden);
+    }
     frameTimer = CreateWaitableTimerExW(nullptr, nullptr, HIGH_RESOLUTION_TIMER, TIMER_ALL_ACCESS);
     if (frameTimer == nullptr) frameTimer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
     console.open = true;
@@ -173,14 +218,15 @@ void closeConsole()
         // console's pending input is left as it is.
         inputThread.join();
     }
-    if (console.inputModeSaved) SetConsoleMode(console.input, console.inputMode);
-    if (console.cursorSaved) SetConsoleCursorInfo(console.output, &console.cursor);
+    giveConsoleBack();
     if (console.ownsInput) CloseHandle(console.input);
+    if (console.ownBuffer) CloseHandle(console.output);
+    console.output = console.original;
     for (HANDLE* handle : {&console.quitInput, &console.wake, &frameTimer}) {
         if (*handle != nullptr) CloseHandle(*handle);
         *handle = nullptr;
     }
-    console.ownsInput = console.inputModeSaved = console.cursorSaved = false;
+    console.ownsInput = console.inputModeSaved = console.ownBuffer = false;
 }
 
 uint32_t clockMs()

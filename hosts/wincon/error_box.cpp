@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "hosts/wincon/console_state.h"
+#include "hosts/wincon/utf8_text.h"
 #include "hosts/wincon/wincon_app.h"
 #include "runtime/message_box.h"
 
@@ -16,23 +17,13 @@ namespace {
 
 constexpr DWORD BOX_POLL_MS = 100;  // how often the drawn box looks at the stop flag
 
-std::wstring wide(const char* text)
-{
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring out(size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), length);
-    out.resize(size_t(length - 1));
-    return out;
-}
-
 }  // namespace
 
 void showErrorBox(const char* text, const char* caption)
 {
     // A button's number once dismissed; 0 on failure (Wine without a display
     // answers -1).
-    if (MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), MB_OK) > 0) return;
+    if (MessageBoxW(nullptr, wideFromUtf8(text).c_str(), wideFromUtf8(caption).c_str(), MB_OK) > 0) return;
     if (!console.open || !console.inputModeSaved) {
         // No console to draw on or no key to dismiss it: say it and go on.
         std::fprintf(stderr, "%s: %s\n", caption, text);

@@ -22,9 +22,10 @@ bool requireConsole();
 // frames back to back. Called by main before the demo starts.
 void setFrameRate(int framesPerSecond);
 
-// Stops the input thread and gives back the cursor and the input mode (the
-// title and the size stay, as the demo leaves them). Called by main after the
-// frame loop; also runs at exit. Safe to call more than once.
+// Stops the input thread and gives the console back as it was found: the
+// original screen buffer active, its size, window, text and cursor, the title
+// and the input mode. Called by main after the frame loop; also runs at exit
+// and (but for the input thread) on a crash. Safe to call more than once.
 void closeConsole();
 
 // Non-zero once Escape, Ctrl+C, Ctrl+Break or closing the console asked the

@@ -5,16 +5,25 @@
 //
 //   console_probe REPORT SCENARIO FOLDER DEMO.exe
 //
-// Starts DEMO.exe in FOLDER (the working directory, where the song is or is
-// not) and plays SCENARIO:
-//   song     the title, 80 by 50 cells, a picture, no box; Escape ends the demo with 0
-//   nosong   the error box drawn in the console; Enter dismisses it; then the
-//            plasma of a known state (a clock reading of the run, nothing else
-//            set); Escape ends the demo with 0
-//   ctrlc    Ctrl+C ends the demo with 130
-//   window   murl13 --window (SDL's offscreen driver) runs; Ctrl+C ends it with 130
-// Every console scenario then checks that the cursor and the input mode are
-// back and the title and size stay. Writes what it saw to REPORT; exit 0 when all passed.
+// Before the demo starts, the probe makes its console what a user's console
+// is: a buffer of 80 by 200 cells, a marked line of text, its own title and
+// cursor. Then it starts DEMO.exe in FOLDER (the working directory, where the
+// song is or is not) and plays SCENARIO:
+//   song       the title, 80 by 50 cells, a picture, no box; Escape ends the demo with 0
+//   nosong     the error box drawn in the console; Enter dismisses it; then the
+//              plasma of a known state (a clock reading of the run, nothing else
+//              set); Escape ends the demo with 0
+//   ctrlc      Ctrl+C ends the demo with 130
+//   elsewhere  a copy of DEMO.exe and its song in a folder named in Polish and
+//              Russian, started from FOLDER: it finds the song beside it (no box)
+//   window     murl13 --window (SDL's offscreen driver) runs; Ctrl+C ends it with 130
+//   tool       murl13-tool (beside DEMO.exe) in this console: a coloured logo, or
+//              where the console prints escape codes as text, a message saying
+//              so; a file name in Polish and Russian shown as it is; the
+//              console's code page and output mode given back
+// Every console scenario then checks that the console is as the probe left
+// it: the buffer's size, the marked line, the cursor, the title and the input
+// mode. Writes what it saw to REPORT; exit 0 when all passed.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -35,7 +44,7 @@ using Clock = std::chrono::steady_clock;
 
 FILE* report = stderr;
 int failures = 0;
-HANDLE output, input;
+HANDLE output, input;  // the probe's own screen buffer and the console's input
 PROCESS_INFORMATION demoProcess{};
 Clock::time_point started;
 CHAR_INFO cells[CELL_COUNT];
@@ -63,10 +72,18 @@ bool waitFor(const std::function<bool()>& seen, int seconds)
     return seen();
 }
 
+// The screen buffer the console shows now: the demo's own while it runs.
+struct ActiveBuffer {
+    HANDLE handle = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ~ActiveBuffer() { CloseHandle(handle); }
+};
+
 bool readCells()
 {
+    ActiveBuffer active;
     SMALL_RECT region{0, 0, SCREEN_COLUMNS - 1, SCREEN_ROWS - 1};
-    return ReadConsoleOutputW(output, cells, COORD{SCREEN_COLUMNS, SCREEN_ROWS}, COORD{0, 0}, &region) &&
+    return ReadConsoleOutputW(active.handle, cells, COORD{SCREEN_COLUMNS, SCREEN_ROWS}, COORD{0, 0}, &region) &&
            region.Right == SCREEN_COLUMNS - 1 && region.Bottom == SCREEN_ROWS - 1;
 }
 
@@ -106,8 +123,9 @@ std::wstring consoleTitle()
 
 bool consoleIs80By50()
 {
+    ActiveBuffer active;
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    return GetConsoleScreenBufferInfo(output, &info) && info.dwSize.X == SCREEN_COLUMNS &&
+    return GetConsoleScreenBufferInfo(active.handle, &info) && info.dwSize.X == SCREEN_COLUMNS &&
            info.dwSize.Y == SCREEN_ROWS && info.srWindow.Left == 0 && info.srWindow.Top == 0 &&
            info.srWindow.Right == SCREEN_COLUMNS - 1 && info.srWindow.Bottom == SCREEN_ROWS - 1;
 }
@@ -174,14 +192,114 @@ long exitStatus(int seconds)
     return long(status);
 }
 
-bool startDemo(const char* folder, const char* program, const char* arguments)
+std::wstring wide(const std::string& text)
 {
-    STARTUPINFOA startup{};
+    std::wstring out(text.size(), L'\0');
+    out.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), out.data(), int(out.size()))));
+    return out;
+}
+
+bool startDemo(const std::wstring& folder, const std::wstring& program, const wchar_t* arguments)
+{
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    std::string commandLine = std::string("\"") + program + "\"" + arguments;
+    std::wstring commandLine = L"\"" + program + L"\"" + arguments;
     started = Clock::now();
-    return CreateProcessA(program, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, folder, &startup,
-                          &demoProcess) != 0;
+    return CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                          &startup, &demoProcess) != 0;
+}
+
+// A folder named in Polish and Russian inside `folder`, holding copies of the
+// demo and of the song beside it; returns the copy of the demo.
+std::wstring copyToForeignFolder(const std::wstring& folder, const std::wstring& demo)
+{
+    const std::wstring from = demo.substr(0, demo.find_last_of(L"\\/") + 1);
+    const std::wstring into = folder + L"\\\u0141\u00f3d\u017a \u0414\u0435\u043c\u043e\\";
+    CreateDirectoryW(into.c_str(), nullptr);
+    const bool copied = CopyFileW(demo.c_str(), (into + L"murl13.exe").c_str(), FALSE) &&
+                        CopyFileW((from + L"GLIMVEX.oXM").c_str(), (into + L"GLIMVEX.oXM").c_str(), FALSE);
+    check(copied, "the demo and its song copied into a folder named in Polish and Russian");
+    return into + L"murl13.exe";
+}
+
+// The console as a user's: a long buffer, a line of text, a title and a
+// cursor of its own, all of which the demo must give back.
+const char MARKED_LINE[] = "probe: this line was here before the demo";
+constexpr int MARKED_ROW = 5;
+constexpr wchar_t PROBE_TITLE[] = L"probe console";
+
+CONSOLE_SCREEN_BUFFER_INFO prepareConsole()
+{
+    SetConsoleScreenBufferSize(output, COORD{SCREEN_COLUMNS, 200});
+    SetConsoleCursorPosition(output, COORD{0, MARKED_ROW});
+    DWORD written = 0;
+    WriteConsoleA(output, MARKED_LINE, DWORD(std::strlen(MARKED_LINE)), &written, nullptr);
+    SetConsoleCursorPosition(output, COORD{3, MARKED_ROW + 2});
+    SetConsoleTitleW(PROBE_TITLE);
+    CONSOLE_SCREEN_BUFFER_INFO before{};
+    GetConsoleScreenBufferInfo(output, &before);
+    return before;
+}
+
+// A row of the buffer the console shows, without its trailing blanks.
+std::string shownRowText(int row)
+{
+    ActiveBuffer active;
+    CHAR_INFO line[SCREEN_COLUMNS];
+    SMALL_RECT region{0, SHORT(row), SCREEN_COLUMNS - 1, SHORT(row)};
+    if (!ReadConsoleOutputW(active.handle, line, COORD{SCREEN_COLUMNS, 1}, COORD{0, 0}, &region)) return {};
+    std::string text;
+    for (const CHAR_INFO& cell : line) text += char(cell.Char.UnicodeChar);
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+}
+
+// The first 50 rows of the buffer shown, one after the other: text that
+// wrapped at the end of a row reads on.
+std::wstring consoleText()
+{
+    ActiveBuffer active;
+    CHAR_INFO rows[CELL_COUNT];
+    SMALL_RECT region{0, 0, SCREEN_COLUMNS - 1, SCREEN_ROWS - 1};
+    if (!ReadConsoleOutputW(active.handle, rows, COORD{SCREEN_COLUMNS, SCREEN_ROWS}, COORD{0, 0}, &region)) return {};
+    std::wstring text;
+    for (const CHAR_INFO& cell : rows) text += cell.Char.UnicodeChar;
+    return text;
+}
+
+// Runs the workbench in this console; its exit status, or -1.
+long runTool(const std::wstring& tool, const std::wstring& arguments, const std::wstring& folder)
+{
+    if (!startDemo(folder, tool, arguments.c_str())) return -1;
+    const long status = exitStatus(60);
+    if (status == -1) TerminateProcess(demoProcess.hProcess, 99);
+    return status;
+}
+
+void toolInConsole(const std::wstring& folder, const std::wstring& demo)
+{
+    const std::wstring foreign = copyToForeignFolder(folder, demo);
+    const std::wstring where = foreign.substr(0, foreign.find_last_of(L'\\') + 1);
+    const std::wstring tool = demo.substr(0, demo.find_last_of(L"\\/") + 1) + L"murl13-tool.exe";
+    const UINT pageBefore = GetConsoleOutputCP();
+    DWORD modeBefore = 0, modeAfter = 0;
+    GetConsoleMode(output, &modeBefore);
+
+    long status = runTool(tool, L" art logo3", folder);
+    std::wstring shown = consoleText();
+    const bool coloured = status == 0 && shown.find(L'\x1b') == std::wstring::npos &&
+                          shown.find(L'\u25a0') != std::wstring::npos;
+    const bool refused = status == 1 && shown.find(L"escape codes as text; use --format digits") != std::wstring::npos;
+    check(coloured || refused, "art logo3: the coloured logo, or a message and 1 where escape codes show as text (" +
+                                   std::to_string(status) + (refused ? ", refused" : "") + ")");
+    GetConsoleMode(output, &modeAfter);
+    check(GetConsoleOutputCP() == pageBefore && modeAfter == modeBefore,
+          "the console's code page (" + std::to_string(GetConsoleOutputCP()) + ") and output mode given back");
+
+    status = runTool(tool, L" song \"" + where + L"nosuch.oXM\"", folder);
+    shown = consoleText();
+    check(status == 1 && shown.find(L"'" + where + L"nosuch.oXM': missing") != std::wstring::npos,
+          "a song missing in the folder named in Polish and Russian: 1 and its name as it is (" +
+              std::to_string(status) + ")");
 }
 
 int finish()
@@ -212,7 +330,16 @@ int main(int argc, char** argv)
     check(haveConsole, "the probe has a console");
     const bool window = scenario == "window";
     if (window) SetEnvironmentVariableA("SDL_VIDEODRIVER", "offscreen");
-    if (!haveConsole || !startDemo(argv[3], argv[4], window ? " --window" : "")) {
+    const CONSOLE_SCREEN_BUFFER_INFO before = prepareConsole();
+    check(before.dwSize.Y == 200 && shownRowText(MARKED_ROW) == MARKED_LINE,
+          "the probe's console: 80 by 200 cells, a marked line");
+    std::wstring demo = wide(argv[4]);
+    if (scenario == "tool") {
+        toolInConsole(wide(argv[3]), demo);
+        return finish();
+    }
+    if (scenario == "elsewhere") demo = copyToForeignFolder(wide(argv[3]), demo);
+    if (!haveConsole || !startDemo(wide(argv[3]), demo, window ? L" --window" : L"")) {
         check(false, "the demo started");
         return 1;
     }
@@ -261,11 +388,20 @@ int main(int argc, char** argv)
 
     DWORD modeAfter = 0;
     CONSOLE_CURSOR_INFO cursorAfter{};
+    CONSOLE_SCREEN_BUFFER_INFO after{};
     GetConsoleMode(input, &modeAfter);
     GetConsoleCursorInfo(output, &cursorAfter);
+    GetConsoleScreenBufferInfo(output, &after);
     check(modeAfter == modeBefore, "the input mode is given back");
-    check(cursorAfter.bVisible == cursorBefore.bVisible && cursorAfter.dwSize == cursorBefore.dwSize,
-          "the cursor is given back");
-    check(consoleTitle() == L"Norq - Murl #13" && consoleIs80By50(), "the title and the size stay");
+    check(cursorAfter.bVisible == cursorBefore.bVisible && cursorAfter.dwSize == cursorBefore.dwSize &&
+              after.dwCursorPosition.X == before.dwCursorPosition.X &&
+              after.dwCursorPosition.Y == before.dwCursorPosition.Y,
+          "the cursor is given back, where it was");
+    check(after.dwSize.X == before.dwSize.X && after.dwSize.Y == before.dwSize.Y &&
+              after.srWindow.Top == before.srWindow.Top && after.srWindow.Bottom == before.srWindow.Bottom,
+          "the buffer is " + std::to_string(after.dwSize.X) + " by " + std::to_string(after.dwSize.Y) +
+              " cells again, the window where it was");
+    check(shownRowText(MARKED_ROW) == MARKED_LINE, "the marked line is back: '" + shownRowText(MARKED_ROW) + "'");
+    check(consoleTitle() == PROBE_TITLE, "the title is the probe's again");
     return finish();
 }

@@ -1,5 +1,5 @@
-// The workbench on Windows: stdout carries raw cells and pictures byte for
-// byte, and the commands that need libpng or FFmpeg (Linux only) say so.
+// The workbench on Windows: stdout carries raw cells byte for byte, and the
+// commands that need libpng or FFmpeg (Linux only) say so, once.
 #include <cstdio>
 
 #include <fcntl.h>
@@ -14,20 +14,18 @@ namespace {
 // before main runs, for every command.
 const int stdoutBinary = _setmode(_fileno(stdout), _O_BINARY);
 
-bool noPng()
-{
-    std::fputs("murl13-tool: PNG output is not in the Windows build (use --format raw or ansi)\n", stderr);
-    return false;
-}
-
 }  // namespace
 
-bool writePng(std::FILE*, const uint8_t*, int, int, size_t, bool) { return noPng(); }
+// Never called: refusePng declines first.
+bool writePng(std::FILE*, const uint8_t*, int, int, size_t, bool) { return false; }
 
-bool writeScreenPng(std::FILE*, int) { return noPng(); }
+bool writeScreenPng(std::FILE*, int) { return false; }
 
-// Nothing to refuse: the PNG writers above already decline.
-bool refusePngToTerminal(const char*) { return false; }
+bool refusePng(const char* command)
+{
+    std::fprintf(stderr, "murl13-tool %s: PNG output is not in the Windows build\n", command);
+    return true;
+}
 
 int toolCapture(int, char**)
 {

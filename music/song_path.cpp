@@ -67,6 +67,16 @@ std::string absolute(const std::string& path)
     return full;
 }
 
+// True when the name has a folder of its own.
+bool namesFolder(const char* fileName)
+{
+#ifdef _WIN32
+    return std::strpbrk(fileName, "/\\:") != nullptr;
+#else
+    return std::strchr(fileName, '/') != nullptr;
+#endif
+}
+
 }  // namespace
 
 void setSongFolder(const std::string& folder) { songFolder = folder; }
@@ -80,7 +90,7 @@ std::string installedSongFolder(const char* fromProgram)
 std::string findSong(const char* fileName)
 {
     if (fileName == nullptr) return {};
-    if (fileReadable(fileName) || std::strchr(fileName, '/') != nullptr || songFolder.empty())
+    if (fileReadable(fileName) || namesFolder(fileName) || songFolder.empty())
         return fileName;
     std::string installed = songFolder + "/" + fileName;
     return fileReadable(installed.c_str()) ? installed : std::string(fileName);
@@ -88,7 +98,7 @@ std::string findSong(const char* fileName)
 
 std::vector<std::string> songSearchFolders(const char* fileName)
 {
-    if (fileName == nullptr || std::strchr(fileName, '/') != nullptr) return {};
+    if (fileName == nullptr || namesFolder(fileName)) return {};
     std::vector<std::string> folders = {absolute(".")};
     if (!songFolder.empty()) folders.push_back(absolute(songFolder));
     return folders;

@@ -17,7 +17,8 @@ void setSongFolder(const std::string& folder);
 // program's path is unknown.
 std::string installedSongFolder(const char* fromProgram);
 
-// fileName when it opens as given or names a folder of its own; otherwise the
+// fileName when it opens as given or names a folder of its own (a '/'; on
+// Windows also a backslash or a drive letter); otherwise the
 // song folder's copy when that opens; otherwise fileName, to fail as given
 // (null: an empty name).
 std::string findSong(const char* fileName);

@@ -97,9 +97,7 @@ std::string quoted(const char* text)
     const auto* s = reinterpret_cast<const unsigned char*>(text != nullptr ? text : "");
     while (*s != 0) {
         const int length = *s < 0x80 ? 1 : printableUtf8Length(s);
-        if (*s == '\\') {
-            out += "\\\\";
-        } else if (*s == '\n') {
+        if (*s == '\n') {
             out += "\\n";
         } else if (*s == '\t') {
             out += "\\t";

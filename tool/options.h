@@ -16,9 +16,10 @@ std::optional<long long> parseInteger(const char* text, long long lowest, long l
 // True when `option` is one of `names`.
 bool isOneOf(const char* option, std::initializer_list<const char*> names);
 
-// `text` in single quotes as a message shows it: a backslash, control
-// characters and bytes that are no UTF-8 character written as \\, \n, \t or
-// \xHH, so that a file name cannot move the cursor or clear the screen.
+// `text` in single quotes as a message shows it: control characters and bytes
+// that are no UTF-8 character written as \n, \t or \xHH, so that a file name
+// cannot move the cursor or clear the screen. Backslashes stay as they are
+// (Windows paths).
 std::string quoted(const char* text);
 
 // "murl13-tool COMMAND: MESSAGE: 'VALUE'" (VALUE quoted; left out when null),

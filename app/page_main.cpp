@@ -1,7 +1,10 @@
 // murl13 in a page: the demo's frame loop run one frame per animation frame
 // by the page's script (hosts/web/page.js), on the song clock of the samples
 // the sound device has played; still frames and the benchmark for links and
-// tests. Everything here is called from the script.
+// tests. Everything here is called from the script. A frame's cells are drawn
+// here, or by other instances of this program in the page's workers
+// (hosts/web/row_worker.js), each given the frame's values and drawing a
+// share of the rows, which the page then puts in this instance's cells.
 #include <emscripten.h>
 
 #include <cstdint>
@@ -13,6 +16,8 @@
 #include "hosts/web/web_console.h"
 #include "music/page_player.h"
 #include "runtime/bench_schedule.h"
+#include "runtime/cell_frame.h"
+#include "runtime/cell_workers.h"
 #include "runtime/frame_loop.h"
 #include "runtime/overlays.h"
 #include "state/console_host.h"
@@ -21,8 +26,15 @@
 
 namespace {
 
-// One thread: the page needs no special headers from its server.
-constexpr int CELL_THREADS = 1;
+// What an instance drawing a share of the rows needs: the frame's values and
+// whether Escape is held (it cuts the rays short, here as on every host).
+struct SharedFrame {
+    CellFrame values;
+    int escapeHeld;
+};
+SharedFrame sharedFrame;
+
+void shareFrame() { sharedFrame = {cellFrameOfDemo(), int(escapeHeld())}; }
 
 bool running = false;
 const int16_t* pendingSound = nullptr;  // sound taken for the device
@@ -48,7 +60,7 @@ const double* summaryOf(const std::vector<double>& ms)
 extern "C" {
 
 // Starts the show: console, clock, song (the file GLIMVEX.oXM that the page
-// has put in the module's file system, if it could fetch it). Returns 1 when
+// has put in the module's file system, if the page holds it). Returns 1 when
 // the song plays, 0 when it did not load: the error box is open then.
 EMSCRIPTEN_KEEPALIVE int murl13_start()
 {
@@ -76,20 +88,54 @@ EMSCRIPTEN_KEEPALIVE int murl13_take_sound(double until)
 }
 EMSCRIPTEN_KEEPALIVE const int16_t* murl13_sound() { return pendingSound; }
 
-// One frame of the show after the device has played `played` stereo frames
-// of the song. Returns 1 while the show goes on, 0 when it has ended at order
-// 39 or above, 2 when Escape stopped it.
-EMSCRIPTEN_KEEPALIVE int murl13_frame(double played)
+// A frame of the show after the device has played `played` stereo frames of
+// the song, in three calls: murl13_frame_begin (the clock, the song position,
+// the timeline and the view distance; returns 0 once the show is over), the
+// cells (murl13_draw_cells here, or the workers' shares), murl13_frame_finish
+// (the logos, the picture shown, the pulses' fall). The last returns 1 while
+// the show goes on, 0 when it has ended at order 39 or above, 2 when Escape
+// stopped it.
+EMSCRIPTEN_KEEPALIVE int murl13_frame_begin(double played)
 {
     if (!running) return 0;
     if (pageSongPlaying()) {
         web::useSongClock(pageSongPlayed(int64_t(played)));
     }
-    if (runFrame(CELL_THREADS)) return 1;
+    beginFrame();
+    shareFrame();
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE void murl13_draw_cells() { renderCellsFast(1); }
+
+EMSCRIPTEN_KEEPALIVE int murl13_frame_finish()
+{
+    if (finishFrame()) return 1;
     const int outcome = demo.musicOrder >= FINAL_ORDER ? 0 : 2;
     endDemo();
     running = false;
     return outcome;
+}
+
+// The frame's values for the instances that draw shares of its rows: the
+// page copies these bytes into theirs.
+EMSCRIPTEN_KEEPALIVE const SharedFrame* murl13_shared_frame() { return &sharedFrame; }
+EMSCRIPTEN_KEEPALIVE int murl13_shared_frame_size() { return int(sizeof(SharedFrame)); }
+
+// Whether the frame's cells are ray-marched: the plasma and the warp take a
+// tenth of a millisecond, less than a worker takes to answer.
+EMSCRIPTEN_KEEPALIVE int murl13_frame_marched()
+{
+    return sharedFrame.values.effectId >= 1 && sharedFrame.values.effectId <= 8 ? 1 : 0;
+}
+
+// In a worker: draws every `rowStep`-th row from `firstRow` of the frame
+// whose values the page has copied to murl13_shared_frame(), into the cells.
+EMSCRIPTEN_KEEPALIVE void murl13_draw_rows(int firstRow, int rowStep)
+{
+    useCellFrame(sharedFrame.values);
+    web::holdEscape(sharedFrame.escapeHeld != 0);
+    renderRowsFast(firstRow, rowStep);
 }
 
 EMSCRIPTEN_KEEPALIVE void murl13_escape() { web::pressEscape(); }
@@ -123,9 +169,12 @@ EMSCRIPTEN_KEEPALIVE int murl13_still(const char* lines)
     return 0;
 }
 
-// The benchmark's schedule, a frame per call from murl13_bench_start on:
-// returns its time in milliseconds (timeline, view rule, cells and logos, as
-// the workbench's bench without the terminal's encoding) and shows it.
+// The benchmark's schedule, a frame at a time from murl13_bench_start on:
+// murl13_bench_begin sets the state of frame i of order `order` and takes the
+// timeline and the view distance; the cells are drawn as in the show;
+// murl13_bench_finish stamps the logos; murl13_bench_record keeps the time the
+// page measured from the first of these to the last; murl13_bench_show shows
+// the picture.
 EMSCRIPTEN_KEEPALIVE void murl13_bench_start()
 {
     startSchedule();
@@ -133,17 +182,22 @@ EMSCRIPTEN_KEEPALIVE void murl13_bench_start()
     benchTimesByEffect.clear();
 }
 
-EMSCRIPTEN_KEEPALIVE double murl13_bench_frame(int order, int i)
+EMSCRIPTEN_KEEPALIVE void murl13_bench_begin(int order, int i)
 {
     setScheduledState(order, i, BENCH_FRAMES_PER_ORDER);
-    const double start = emscripten_get_now();
-    renderFrame(CELL_THREADS);
-    const double ms = emscripten_get_now() - start;
+    prepareFrame();
+    shareFrame();
+}
+
+EMSCRIPTEN_KEEPALIVE void murl13_bench_finish() { stampOverlays(); }
+
+EMSCRIPTEN_KEEPALIVE void murl13_bench_record(double ms)
+{
     benchTimes.push_back(ms);
     benchTimesByEffect[demo.effectId].push_back(ms);
-    presentFrame();
-    return ms;
 }
+
+EMSCRIPTEN_KEEPALIVE void murl13_bench_show() { presentFrame(); }
 
 // Figures of the frames so far: frames, frames/s, median, p95, max (ms), of
 // effect `effect`, or of all frames for -1.

@@ -1,6 +1,7 @@
 # The page: the demo compiled to WebAssembly with Emscripten (scripts/build-web.sh
-# configures it). Single-threaded, with the page doing its own canvas and
-# sound, so no Emscripten port is needed; libxmp comes compiled from Debian's
+# configures it). Each instance single-threaded (the page runs more in its
+# workers), with the page doing its own canvas and sound, so no Emscripten
+# port is needed; libxmp comes compiled from Debian's
 # source by the script (MURL13_XMP_WASM: a folder with libxmp.a and include/).
 
 if(NOT EXISTS "${MURL13_XMP_WASM}/libxmp.a")
@@ -24,10 +25,11 @@ target_link_libraries(murl13_page_music PUBLIC murl13_core murl13_xmp)
 set(WEB_LINK_OPTIONS -sALLOW_MEMORY_GROWTH=1 -sMODULARIZE=1 -sFILESYSTEM=1 "-sEXPORTED_FUNCTIONS=['_malloc','_free']"
   "-sEXPORTED_RUNTIME_METHODS=['FS','UTF8ToString','stringToUTF8','lengthBytesUTF8']")
 
-# The page's program: murl13.js and murl13.wasm; node runs it too, for the
+# The page's program: murl13.js and murl13.wasm, which scripts/pack_page.py
+# puts inside the page; the page runs it in its workers too, and node for the
 # tests (tests/web/wasm_core_test.mjs).
 file(GLOB WEB_HOST_SOURCES CONFIGURE_DEPENDS hosts/web/*.cpp)
 add_executable(murl13-page app/page_main.cpp ${WEB_HOST_SOURCES} tool/frame_request.cpp tool/options.cpp)
 target_link_libraries(murl13-page PRIVATE murl13_page_music murl13_core)
-target_link_options(murl13-page PRIVATE ${WEB_LINK_OPTIONS} -sEXPORT_NAME=createMurl13 -sENVIRONMENT=web,node)
+target_link_options(murl13-page PRIVATE ${WEB_LINK_OPTIONS} -sEXPORT_NAME=createMurl13 -sENVIRONMENT=web,worker,node)
 set_target_properties(murl13-page PROPERTIES OUTPUT_NAME murl13 SUFFIX .js)

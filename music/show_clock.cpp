@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "runtime/music_sync.h"
+#include "state/instrument_hooks.h"
 #include "state/demo_state.h"
 
 namespace {

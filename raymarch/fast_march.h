@@ -31,21 +31,24 @@ bool vectorLanesAvailable();
 constexpr int MARCH_LANES = 2;
 
 // The frame's rows handed out in spans, equal parts of a row, one at a time
-// from a counter the drawing threads share.
+// from a counter the drawing threads share. The rows are all of the frame's,
+// or a share of them: every rowStep-th row from firstRow.
 struct Span {
     int y, first, end;  // row y, columns first up to end (excluded)
 };
 struct SpanClaims {
     std::atomic<int>& next;  // the next span to claim; none left from count on
-    int count;               // spans in the frame
+    int count;               // spans in the rows drawn
     int perRow;
+    int firstRow = 0;
+    int rowStep = 1;
     // The index of a span no other thread has, count or more when none is left.
     int claim() const { return next.fetch_add(1, std::memory_order_acquire); }
     Span at(int index) const
     {
         const int width = SCREEN_COLUMNS / perRow;
         const int first = index % perRow * width;
-        return {index / perRow, first, first + width};
+        return {firstRow + index / perRow * rowStep, first, first + width};
     }
 };
 

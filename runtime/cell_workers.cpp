@@ -174,18 +174,25 @@ void prepareJob()
 
 void renderCellsFast(int threads)
 {
-    prepareJob();
     if (threads <= 1) {
         pool.reset();
-        std::atomic<int> nextSpan{1};
-        drawSpans(job, callerCells, {nextSpan, SPAN_COUNT, SPANS_PER_ROW}, 0);
+        renderRowsFast(0, 1);
         return;
     }
+    prepareJob();
     if (!pool || int(pool->threads.size()) != threads - 1) {
         pool.reset();
         pool = std::make_unique<WorkerPool>(threads - 1);
     }
     pool->draw(job, callerCells);
+}
+
+void renderRowsFast(int firstRow, int rowStep)
+{
+    prepareJob();
+    const int rows = (SCREEN_ROWS - firstRow + rowStep - 1) / rowStep;
+    std::atomic<int> nextSpan{1};
+    drawSpans(job, callerCells, {nextSpan, rows * SPANS_PER_ROW, SPANS_PER_ROW, firstRow, rowStep}, 0);
 }
 
 void setWorkersWatchForFrames(bool watch) { watchForFrames.store(watch); }

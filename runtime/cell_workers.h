@@ -7,6 +7,11 @@
 // threads (the caller and threads - 1 workers that stay alive between frames).
 void renderCellsFast(int threads);
 
+// The cells of every rowStep-th row from firstRow (0 <= firstRow < rowStep),
+// on the calling thread, as renderCellsFast draws them: for a frame shared
+// between instances of the program, each drawing its share of the rows.
+void renderRowsFast(int firstRow, int rowStep);
+
 // One thread per core the machine reports, at least 1.
 int defaultCellThreads();
 

@@ -125,10 +125,15 @@ void decayPulses()
     demo.prevTimeSec = demo.timeSec;
 }
 
-void renderFrame(int cellThreads)
+void prepareFrame()
 {
     applyTimeline();
     updateViewDistance();
+}
+
+void renderFrame(int cellThreads)
+{
+    prepareFrame();
     renderCellsFast(cellThreads);
     stampOverlays();
 }
@@ -142,16 +147,27 @@ void startDemo()
     FMUSIC_PlaySong(demo.song);
 }
 
-bool runFrame(int cellThreads)
+void beginFrame()
 {
     demo.timeSec = secondsSinceStart();            // 1. clock
     demo.musicOrder = FMUSIC_GetOrder(demo.song);  // 2. song position
-    renderFrame(cellThreads);                      // 3.-6. effect and camera, view
-                                                   //   distance, all cells, logos
-    presentFrame();                                // 7. show it
-    decayPulses();                                 // 8. pulses fall
+    prepareFrame();                                // 3.-4. effect and camera, view distance
+}
+
+bool finishFrame()
+{
+    stampOverlays();                                    // 6. logos
+    presentFrame();                                     // 7. show it
+    decayPulses();                                      // 8. pulses fall
     if (demo.musicOrder >= FINAL_ORDER) return false;  // 9. the song's end,
     return escapeHeld() == 0;                           //    or Escape
+}
+
+bool runFrame(int cellThreads)
+{
+    beginFrame();
+    renderCellsFast(cellThreads);  // 5. all cells
+    return finishFrame();
 }
 
 void endDemo() { FMUSIC_FreeSong(demo.song); }

@@ -16,10 +16,20 @@ void startDemo();
 bool runFrame(int cellThreads);
 void endDemo();
 
+// runFrame around its cells, for a host whose cells are drawn elsewhere (the
+// page's workers): the clock, the song position, the timeline and the view
+// distance; then, once every cell is in screenBuffer, the logos, the picture
+// shown, the pulses' fall and the exit test (runFrame's result).
+void beginFrame();
+bool finishFrame();
+
 // A frame's picture once timeSec and musicOrder are set: the timeline, the
 // view distance, all cells (the fast loop on `cellThreads` threads) and the
 // logos, into screenBuffer. Every way of showing the show draws with this.
 void renderFrame(int cellThreads);
+
+// renderFrame's steps before the cells: the timeline and the view distance.
+void prepareFrame();
 
 // The timeline: effectId and cameraPos from musicOrder and timeSec.
 void applyTimeline();

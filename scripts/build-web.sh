@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the page into build-web/site/: index.html, its scripts, murl13.js and
-# murl13.wasm, the song GLIMVEX.oXM (fetched by the page) and the icon.
+# Builds the page into build-web/site/: index.html, which holds its scripts,
+# the program (murl13.js and murl13.wasm, from build-web/cmake/) and the song
+# (scripts/pack_page.py packs them), and the icon.
 # Installs what is missing (Emscripten; Chromium for the tests), compiles
 # libxmp from Debian's source package into WebAssembly once and keeps it under
 # ${MURL13_CACHE:-build-web/deps}/web. Needs no network but Debian's archive.
@@ -58,9 +59,8 @@ fi
 cmake --build build-web/cmake -j "$JOBS"
 
 rm -rf "$SITE" && mkdir -p "$SITE"
-cp build-web/cmake/murl13.js build-web/cmake/murl13.wasm hosts/web/index.html hosts/web/page.js \
-    hosts/web/sound_worklet.js "$SITE/"
-cp build/GLIMVEX.oXM "$SITE/"
+python3 scripts/pack_page.py hosts/web/index.html "$SITE/index.html" --scripts hosts/web \
+    --part program=build-web/cmake/murl13.js --part wasm=build-web/cmake/murl13.wasm --part song=build/GLIMVEX.oXM
 cp build/murl13.png "$SITE/icon.png"
 echo "Built $SITE"
 

@@ -43,6 +43,7 @@ namespace web {
 
 const uint8_t* shownPicture() { return picture.data(); }
 void pressEscape() { escapePressed = true; }
+void holdEscape(bool held) { escapePressed = held; }
 
 void useSongClock(double songMs)
 {

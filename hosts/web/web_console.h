@@ -14,6 +14,8 @@ const uint8_t* shownPicture();
 
 // Escape (or the page's stop) has been pressed; cleared by openConsole.
 void pressEscape();
+// In an instance that draws rows for another: Escape held there or not.
+void holdEscape(bool held);
 
 // clockMs reads the song clock, set here in milliseconds of song played, when
 // there is a song; the page's monotonic clock otherwise.

@@ -25,6 +25,7 @@
 #include "raymarch/fast_scenes.h"
 #include "raymarch/primitives.h"
 #include "raymarch/scenes.h"
+#include "runtime/cell_frame.h"
 #include "runtime/cell_workers.h"
 #include "runtime/frame_loop.h"
 #include "runtime/overlays.h"
@@ -168,6 +169,42 @@ TEST_F(FastCellLoop, EveryEffectDrawsTheCellsOfTheStraightforwardLoopWithAnyThre
                 EXPECT_TRUE(sameCells(references[i], render(frames[i], count)))
                     << frames[i].what << ", " << count << " threads, " << nameOf(mode);
             }
+    }
+}
+
+TEST_F(FastCellLoop, SharesOfTheRowsDrawnFromTheFrameValuesAloneMakeTheWholeFrame)
+{
+    // The page's workers: each instance gets the frame's values and draws
+    // every n-th row. Each share is drawn after another frame has left its
+    // values in demo, so a value the frame values miss shows as differing
+    // cells; a share drawing outside its rows leaves no scribble there.
+    const int count = int(std::size(FRAMES));
+    for (MarchLanes mode : laneModes()) {
+        chooseMarchLanes(mode);
+        for (int i = 0; i < count; ++i) {
+            setFrame(FRAMES[i]);
+            const CellFrame values = cellFrameOfDemo();
+            renderCellsFast(1);
+            const ScreenBuffer whole = screenBuffer;
+            for (int shares : {2, 3, 7}) {
+                ScreenBuffer stitched;
+                stitched.fill(SCRIBBLE);
+                for (int first = 0; first < shares; ++first) {
+                    setFrame(FRAMES[(i + 1 + first) % count]);
+                    useCellFrame(values);
+                    screenBuffer.fill(SCRIBBLE);
+                    renderRowsFast(first, shares);
+                    for (int y = 0; y < SCREEN_ROWS; ++y)
+                        for (int x = 0; x < SCREEN_COLUMNS; ++x) {
+                            const CharInfo cell = screenBuffer[y * SCREEN_COLUMNS + x];
+                            if (y % shares == first) stitched[y * SCREEN_COLUMNS + x] = cell;
+                            else ASSERT_EQ(cell, SCRIBBLE) << "row " << y << " drawn by share " << first;
+                        }
+                }
+                EXPECT_TRUE(sameCells(whole, stitched)) << FRAMES[i].what << ", " << shares << " shares, "
+                                                        << nameOf(mode);
+            }
+        }
     }
 }
 

@@ -22,12 +22,13 @@ export function serve(folder) {
   });
 }
 
-export async function launch() {
+// A browser with an 800 by 600 window, and any more command-line flags.
+export async function launch(flags = []) {
   const profile = mkdtempSync(join(tmpdir(), 'murl13-chromium-'));
   const browser = spawn(process.env.CHROMIUM || 'chromium', ['--headless=new', '--no-sandbox', '--disable-gpu',
     '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update',
     '--disable-sync', '--force-color-profile=srgb', '--window-size=800,600', '--remote-debugging-pipe',
-    `--user-data-dir=${profile}`, 'about:blank'], { stdio: ['ignore', 'ignore', 'ignore', 'pipe', 'pipe'] });
+    `--user-data-dir=${profile}`, ...flags, 'about:blank'], { stdio: ['ignore', 'ignore', 'ignore', 'pipe', 'pipe'] });
   let nextId = 1, buffered = '', sessionId;
   const waiting = new Map(), events = [];
   browser.stdio[4].on('data', (data) => {
@@ -57,11 +58,22 @@ export async function launch() {
   };
   return {
     evaluate,
-    // Navigates and returns once the new page has loaded.
-    async open(url) {
+    send,
+    // Navigates and returns once the new page has loaded, or at once with wait false.
+    async open(url, wait = true) {
       events.length = 0;
       await send('Page.navigate', { url });
-      while (!events.some((e) => e.method === 'Page.loadEventFired')) await sleep(20);
+      while (wait && !events.some((e) => e.method === 'Page.loadEventFired')) await sleep(20);
+    },
+    // The page's size in CSS pixels and device pixels per CSS pixel; mobile
+    // also turns on touch.
+    async viewport(width, height, deviceScaleFactor = 1, mobile = false) {
+      await send('Emulation.setDeviceMetricsOverride', { width, height, deviceScaleFactor, mobile });
+      await send('Emulation.setTouchEmulationEnabled', { enabled: mobile, maxTouchPoints: mobile ? 5 : 1 });
+    },
+    async tap(x, y) {
+      await send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [{ x, y }] });
+      await send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
     },
     // Polls `expression` until it is true; throws after `seconds`.
     async until(expression, seconds, what = expression) {
@@ -72,9 +84,10 @@ export async function launch() {
       for (const type of ['mousePressed', 'mouseReleased'])
         await send('Input.dispatchMouseEvent', { type, x, y, button: 'left', clickCount: 1 });
     },
-    async key(key, keyCode) {
+    // modifiers: 1 Alt, 2 Ctrl, 4 Meta, 8 Shift.
+    async key(key, keyCode, modifiers = 0, code = key) {
       for (const type of ['keyDown', 'keyUp'])
-        await send('Input.dispatchKeyEvent', { type, key, code: key, windowsVirtualKeyCode: keyCode });
+        await send('Input.dispatchKeyEvent', { type, key, code, windowsVirtualKeyCode: keyCode, modifiers });
     },
     async close() {
       const exited = new Promise((resolve) => browser.once('exit', resolve));

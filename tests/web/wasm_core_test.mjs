@@ -2,21 +2,21 @@
 // of every effect and of the benchmark's whole schedule, and the song's first
 // 10 seconds as the page's player decodes them, must be the same bytes.
 //
-//   node wasm_core_test.mjs SITE MURL13_TOOL SAMPLES_HELPER
+//   node wasm_core_test.mjs PROGRAM_DIR SONG MURL13_TOOL SAMPLES_HELPER
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 
-const [site, tool, samplesHelper] = process.argv.slice(2);
-if (!existsSync(join(site, 'murl13.wasm'))) {
-  console.log(`skipped: ${site} is not built (scripts/build-web.sh builds it)`);
+const [program, song, tool, samplesHelper] = process.argv.slice(2);
+if (!existsSync(join(program, 'murl13.wasm'))) {
+  console.log(`skipped: ${program} is not built (scripts/build-web.sh builds it)`);
   process.exit(77);
 }
 // node runs the module only with its binary handed over.
-const page = await createRequire(import.meta.url)(resolve(site, 'murl13.js'))(
-  { wasmBinary: readFileSync(join(site, 'murl13.wasm')) });
+const page = await createRequire(import.meta.url)(resolve(program, 'murl13.js'))(
+  { wasmBinary: readFileSync(join(program, 'murl13.wasm')) });
 const bytes = (address, count) => Buffer.from(page.HEAPU8.subarray(address, address + count));
 const cells = () => bytes(page._murl13_cells(), 16000);
 let failures = 0;
@@ -49,17 +49,27 @@ for (const state of states) {
 const folder = mkdtempSync(join(tmpdir(), 'murl13-web-'));
 try {
   execFileSync(tool, ['bench', '--threads', '1', '--frames', join(folder, 'cells')], { stdio: 'ignore' });
-  const drawn = [];
-  page._murl13_bench_start();
-  for (let order = 0; order < 40; ++order)
-    for (let i = 0; i < 10; ++i) page._murl13_bench_frame(order, i), drawn.push(cells());
-  expectSame('benchmark schedule', readFileSync(join(folder, 'cells')), Buffer.concat(drawn));
+  // Drawn whole, and in three shares of the rows as three workers draw them.
+  for (const shares of [0, 3]) {
+    const drawn = [];
+    page._murl13_bench_start();
+    for (let order = 0; order < 40; ++order)
+      for (let i = 0; i < 10; ++i) {
+        page._murl13_bench_begin(order, i);
+        if (shares === 0) page._murl13_draw_cells();
+        for (let first = 0; first < shares; ++first) page._murl13_draw_rows(first, shares);
+        page._murl13_bench_finish();
+        drawn.push(cells());
+      }
+    expectSame(`benchmark schedule, ${shares ? shares + ' shares' : 'whole'}`, readFileSync(join(folder, 'cells')),
+      Buffer.concat(drawn));
+  }
 } finally {
   rmSync(folder, { recursive: true, force: true });
 }
 
 // The song's first 10 seconds, from the page's player.
-const FRAMES = 441000, song = join(site, 'GLIMVEX.oXM');
+const FRAMES = 441000;
 page.FS.writeFile('GLIMVEX.oXM', readFileSync(song));
 const started = page._murl13_start();
 const decoded = page._murl13_take_sound(FRAMES);
@@ -68,5 +78,5 @@ if (started !== 1 || decoded < FRAMES || native.length !== FRAMES * 4)
   ++failures, console.log(`FAIL the song: started ${started}, ${decoded} frames, ${native.length} native bytes`);
 else expectSame('song samples', native, bytes(page._murl13_sound(), FRAMES * 4));
 
-console.log(failures ? `${failures} comparison(s) differ` : `${states.length} frames, 400 benchmark frames and ${FRAMES} samples equal`);
+console.log(failures ? `${failures} comparison(s) differ` : `${states.length} frames, 400 benchmark frames (whole and in shares) and ${FRAMES} samples equal`);
 process.exit(failures ? 1 : 0);

@@ -63,7 +63,7 @@ EOF
   Linux .... Debian 12 or Ubuntu on x86-64; a terminal of 80 by 50 cells with
              a UTF-8 locale, or a desktop for the window
   Windows .. Windows 10 or later on x86-64, Windows Terminal or the console
-  browser .. a current browser with WebAssembly SIMD, from a web server
+  browser .. a current browser with WebAssembly SIMD, a phone's too
   all ...... two processor cores or more; sound is optional
 EOF
 
@@ -74,9 +74,9 @@ EOF
              murl13 --window     in a window (also from the desktop menu)
   Windows .. unzip murl13-@VERSION@-windows-x86_64.zip, then run murl13.exe
              (murl13.exe --window for the window)
-  browser .. unzip murl13-@VERSION@-web.zip and publish the folder on a web
-             server, or: python3 -m http.server -d murl13-@VERSION@-web
-             then open http://127.0.0.1:8000/ and click to start
+  browser .. unzip murl13-@VERSION@-web.zip, open index.html in the folder
+             murl13-@VERSION@-web (or publish the folder on any web host),
+             then click or tap to start
   source ... tar xzf murl13-@VERSION@-source.tar.gz
              cd murl13-@VERSION@ && ./run     (./test runs the tests)
 EOF

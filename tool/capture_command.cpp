@@ -23,6 +23,7 @@
 #include "tool/capture_files.h"
 #include "tool/options.h"
 #include "tool/raw_cells.h"
+#include "tool/song_file.h"
 #include "music/show_clock.h"
 #include "tool/tool.h"
 #include "video/video_file.h"
@@ -46,7 +47,8 @@ const char USAGE[] =
     "                after song time S; the song still plays from 0 to there\n"
     "  --seconds S   make S seconds of video, ceil(S * N) frames, instead of\n"
     "                stopping at the show's end (the first frame at order 39, included)\n"
-    "  --song FILE   the module (default GLIMVEX.oXM in the working directory)\n"
+    "  --song FILE   the module (default GLIMVEX.oXM, from the working directory or\n"
+    "                else the installed data folder)\n"
     "  --cells FILE  also write every frame's cells to FILE: 4,000 cells each, a\n"
     "                16-bit glyph then a 16-bit attribute, little-endian\n";
 
@@ -69,28 +71,29 @@ struct CaptureOptions {
 
 int usageError(const char* message, const char* value)
 {
-    if (value) std::fprintf(stderr, "murl13-tool capture: %s: '%s'\n", message, value);
-    else std::fprintf(stderr, "murl13-tool capture: %s\n", message);
-    std::fputs(USAGE, stderr);
-    return USAGE_ERROR;
+    return ::usageError("capture", USAGE, message, value);
 }
 
 // Returns 0 when every option was understood, -1 after --help, else the usage
 // error status.
 int parseOptions(int argc, char** argv, CaptureOptions& options, video::Format& format)
 {
+    bool optionsEnded = false;
     for (int i = 0; i < argc; ++i) {
         const char* option = argv[i];
         auto is = [option](const char* name) { return std::strcmp(option, name) == 0; };
-        if (is("--help") || is("-h")) {
-            std::fputs(USAGE, stdout);
-            return -1;
+        if (!optionsEnded && is("--")) {
+            optionsEnded = true;
+            continue;
         }
-        if (option[0] != '-' || option[1] == '\0') {
+        if (optionsEnded || option[0] != '-' || option[1] == '\0') {
             if (options.out) return usageError("more than one output", option);
             options.out = option;
             continue;
         }
+        if (is("--help") || is("-h")) return printText(USAGE) == 0 ? -1 : 1;
+        if (!isOneOf(option, {"--fps", "--scale", "--seconds", "--start", "--song", "--cells"}))
+            return usageError("unknown option", option);
         if (i + 1 >= argc) return usageError("missing value for", option);
         const char* value = argv[++i];
         if (is("--fps")) {
@@ -220,6 +223,10 @@ int toolCapture(int argc, char** argv)
     const int status = parseOptions(argc, argv, options, format);
     if (status == -1) return 0;
     if (status != 0) return status;
+    // The song as the demo finds it: the working directory, then the installed data folder.
+    const char* songName = options.song;
+    const std::string song = songFile(songName);
+    options.song = song.c_str();
     const std::string clash = sameFileProblem(options.song, options.out, options.cells);
     if (!clash.empty()) {
         std::fprintf(stderr, "murl13-tool capture: %s\n", clash.c_str());
@@ -232,7 +239,7 @@ int toolCapture(int argc, char** argv)
     Outputs outputs;
     ShowClock clock;
     if (!openShowClock(clock, options.song, options.fps))
-        return failure(outputs, progress, std::string("cannot load the song '") + options.song + "'");
+        return failure(outputs, progress, songLoadFailure(songName));
     std::string error;
     // Before any thread starts (the encoders' and the cell workers'): see capture_files.cpp.
     if (!prepareCaptureFile(options.out, video::needsSeekableFile(format), outputs.videoFile, error) ||
@@ -308,7 +315,7 @@ int toolCapture(int argc, char** argv)
             ok = false;
             char text[80];
             std::snprintf(text, sizeof text, "the show ends at %.2f s, before --start", double(show - 1) / options.fps);
-            error = show > 0 ? std::string(text) : std::string("the song '") + options.song + "' has nothing to play";
+            error = show > 0 ? std::string(text) : "the song " + quoted(options.song) + " has nothing to play";
         }
     }
     closeShowClock(clock);

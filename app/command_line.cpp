@@ -9,10 +9,13 @@ namespace app {
 
 namespace {
 
-// The whole text must be an integer within [lowest, highest].
+// The whole text must be a decimal integer within [lowest, highest]: a sign
+// and digits, no spaces.
 bool parseInteger(const char* text, long lowest, long highest, int& out)
 {
-    if (text == nullptr || *text == '\0') return false;
+    if (text == nullptr) return false;
+    const char* digits = *text == '-' || *text == '+' ? text + 1 : text;
+    if (*digits < '0' || *digits > '9') return false;
     char* end = nullptr;
     errno = 0;
     const long value = std::strtol(text, &end, 10);
@@ -28,6 +31,12 @@ ParseOutcome parseDemoArguments(int argc, const char* const* argv, DemoOptions& 
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        if (std::strcmp(arg, "--") == 0) {
+            // The end of the options: the demo takes no other arguments.
+            if (value == nullptr) break;
+            std::fprintf(errors, "murl13: unexpected argument '%s'\n", value);
+            return ParseOutcome::BadUsage;
+        }
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) return ParseOutcome::Help;
         if (std::strcmp(arg, "--version") == 0) return ParseOutcome::Version;
         if (std::strcmp(arg, "--window") == 0) {

@@ -1,7 +1,9 @@
 // murl13: the demo. The frame loop lives in the core; the console host (a
 // terminal, a Windows console) or the window host gives it a screen, a clock
 // and a keyboard, the music layer a song.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/command_line.h"
@@ -15,13 +17,13 @@
 
 namespace {
 
-// The song is played from the working directory, else from the data folder of
-// the installation this binary belongs to (found from where it runs, so that
-// an installed tree can move).
-std::string installedSongFolder()
+// 0 when the text printed reached stdout; else 1, saying so on stderr (a
+// full disk, a closed pipe).
+int outputStatus()
 {
-    const std::string folder = app::programFolder();
-    return folder.empty() ? folder : folder + MURL13_SONG_FOLDER_FROM_BINARY;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    std::fprintf(stderr, "murl13: cannot write to standard output: %s\n", std::strerror(errno));
+    return 1;
 }
 
 int runInWindow(const app::DemoOptions& options)
@@ -48,12 +50,14 @@ int main(int argc, char** argv)
     app::useUtf8Arguments(argc, argv);
     app::DemoOptions options;
     switch (app::parseDemoArguments(argc, argv, options, stderr)) {
-    case app::ParseOutcome::Help: app::printDemoUsage(stdout); return 0;
-    case app::ParseOutcome::Version: std::puts("murl13 " MURL13_VERSION); return 0;
+    case app::ParseOutcome::Help: app::printDemoUsage(stdout); return outputStatus();
+    case app::ParseOutcome::Version: std::puts("murl13 " MURL13_VERSION); return outputStatus();
     case app::ParseOutcome::BadUsage: app::printDemoUsage(stderr); return 2;
     case app::ParseOutcome::Run: break;
     }
-    music::setSongFolder(installedSongFolder());
+    // The song is played from the working directory, else from the data folder
+    // of the installation this program belongs to.
+    music::setSongFolder(music::installedSongFolder(MURL13_SONG_FOLDER_FROM_BINARY));
     // Paced frames (by the display or --fps) are milliseconds apart: the cell
     // workers sleep between them rather than watch for the next one.
     setWorkersWatchForFrames(options.fps == 0);

@@ -2,8 +2,6 @@
 // (platform_linux.cpp) or Windows (platform_windows.cpp).
 #pragma once
 
-#include <string>
-
 #include "app/command_line.h"
 
 namespace app {
@@ -11,10 +9,6 @@ namespace app {
 // main's arguments as UTF-8: on Windows from the command line's UTF-16 (the
 // strings live until the program ends); elsewhere as they are.
 void useUtf8Arguments(int& argc, char**& argv);
-
-// The folder of the running program (UTF-8), ending in a separator; empty
-// when unknown.
-std::string programFolder();
 
 // True when stdout is a console the demo can draw on: a terminal on Linux, a
 // console on Windows.

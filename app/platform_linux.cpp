@@ -1,7 +1,6 @@
-// The demo's main on Linux: the terminal host, /proc for the program's path.
+// The demo's main on Linux: the terminal host.
 #include "app/platform.h"
 
-#include <climits>
 #include <cstdlib>
 
 #include <unistd.h>
@@ -12,15 +11,6 @@
 namespace app {
 
 void useUtf8Arguments(int&, char**&) {}
-
-std::string programFolder()
-{
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return {};
-    const std::string binary(path, size_t(length));
-    return binary.substr(0, binary.rfind('/') + 1);
-}
 
 bool stdoutIsConsole() { return isatty(STDOUT_FILENO); }
 

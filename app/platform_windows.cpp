@@ -1,5 +1,5 @@
-// The demo's main on Windows: the Windows console host; the arguments and the
-// program's folder from the wide-character calls, as UTF-8.
+// The demo's main on Windows: the Windows console host; the arguments from the
+// wide-character calls, as UTF-8.
 #include "app/platform.h"
 
 #include <cstdio>
@@ -15,22 +15,6 @@
 namespace app {
 
 void useUtf8Arguments(int& argc, char**& argv) { wincon::useUtf8Arguments(argc, argv); }
-
-std::string programFolder()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);  // cut short: a longer path
-    }
-    path.resize(path.find_last_of(L"\\/") + 1);
-    return wincon::utf8FromWide(path.c_str(), path.size());
-}
 
 bool stdoutIsConsole()
 {

@@ -76,6 +76,7 @@ list(FILTER TOOL_SOURCES EXCLUDE REGEX "/(capture_command|capture_files|png_writ
 # The benchmark also times the terminal's frame encoding.
 add_executable(murl13-tool ${TOOL_SOURCES} hosts/terminal/frame_encoder.cpp)
 target_link_libraries(murl13-tool PRIVATE murl13_core murl13_hosts murl13_music murl13_version)
+target_compile_definitions(murl13-tool PRIVATE MURL13_SONG_FOLDER_FROM_BINARY=".")
 
 # Each program's resources: the icon, the version information Explorer shows
 # and the manifest (cmake/windows_resources.rc.in, cmake/windows_manifest.xml.in).
@@ -129,7 +130,7 @@ function(murl13_windows_suite name folder)
 endfunction()
 
 # The tests that run the Linux tool through a shell or use POSIX files.
-set(MURL13_LINUX_ONLY_TESTS "/(tool_commands_test|song_command_test|version_test)\\.cpp$")
+set(MURL13_LINUX_ONLY_TESTS "/(tool_commands_test|song_command_test|version_test|command_line_edges_test)\\.cpp$")
 murl13_windows_suite(core_tests core murl13_core)
 murl13_windows_suite(app_tests app murl13_cli)
 file(GLOB SONG_WRITER_SOURCES CONFIGURE_DEPENDS song/xm_*.cpp)

@@ -23,14 +23,19 @@ murl13_install_missing() {
     fi
 }
 
+# Configures (once) and builds in build/: the build tool's progress lines and
+# warnings on the terminal as they come, its whole output in build/build.log.
 murl13_build() {
     if [ ! -f build/CMakeCache.txt ]; then
+        echo "Configuring the build in build/"
         cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null || return 1
     fi
-    if ! cmake --build build -j "$(nproc)" >build/build.log 2>&1; then
-        cat build/build.log >&2
+    echo "Building (the whole output in build/build.log)"
+    cmake --build build -j "$(nproc)" 2>&1 | tee build/build.log |
+        { grep --line-buffered -E '^\[ *[0-9]+%\]|warning:' || true; }
+    if [ "${PIPESTATUS[0]}" -ne 0 ]; then
+        grep -vE '^\[ *[0-9]+%\]' build/build.log >&2
         echo "error: the build failed (log: build/build.log)" >&2
         return 1
     fi
-    grep -E 'warning:' build/build.log || true
 }

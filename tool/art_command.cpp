@@ -21,7 +21,7 @@
 namespace {
 
 const char USAGE[] =
-    "usage: murl13-tool art NAME [--format digits|ansi" NOT_ON_WINDOWS("|png] [--size N") "]\n"
+    "usage: murl13-tool art NAME [--format digits|ansi|blocks" NOT_ON_WINDOWS("|png] [--size N") "]\n"
     "Prints one image: logo1a, logo1b, logo2, logo3 or warpTexture.\n"
     "  --format digits  one line per pixel row, one digit per pixel, nothing else\n"
     "                   (the default when stdout is not a terminal)\n"
@@ -29,26 +29,31 @@ const char USAGE[] =
     "                   pixels as white squares on black, its solid pixels black,\n"
     "                   transparent ones blank; the texture's levels 0 to 3 as black,\n"
     "                   dark grey, light grey and white, two pixel rows per line\n"
+    "  --format blocks  plain text in the code-page-437 block characters (as UTF-8),\n"
+    "                   two pixel rows per line, one column per pixel: a logo's lit\n"
+    "                   pixels as full, upper and lower half blocks, its outline as\n"
+    "                   light shade; the texture's levels as shades\n"
     NOT_ON_WINDOWS("  --format png     the picture as the console drew it, 8-bit RGB: a logo on a\n"
                    "                   black square (logo3: the 256-pixel icon), the texture in greys\n"
                    "  --size N         with png, a logo only: an N by N icon, N from 16 to 256, RGBA,\n"
                    "                   the logo's transparent pixels transparent\n");
 
-enum class Format { Default, Digits, Ansi, Png };
+enum class Format { Default, Digits, Ansi, Blocks, Png };
 
 constexpr unsigned char GLYPH_SQUARE = 254;       // the logos' lit pixel
 constexpr unsigned char GLYPH_UPPER_HALF = 223;   // top half of a cell
+constexpr unsigned char GLYPH_LOWER_HALF = 220;
+constexpr unsigned char GLYPH_FULL_BLOCK = 219;
+constexpr unsigned char GLYPH_SHADES[3] = {176, 177, 178};  // light, medium and dark shade
 
 // SGR colours of the texture's four levels, foreground and background.
 constexpr int LEVEL_FOREGROUND[TEXTURE_LEVELS] = {30, 90, 37, 97};
 constexpr int LEVEL_BACKGROUND[TEXTURE_LEVELS] = {40, 100, 47, 107};
 constexpr int LEVEL_COLOUR[TEXTURE_LEVELS] = {0, 8, 7, 15};  // the same greys as console colours
 
-int usageError(const char* message, const char* detail)
+int usageError(const char* message, const char* value)
 {
-    std::fprintf(stderr, "murl13-tool art: %s%s\n", message, detail);
-    std::fputs(USAGE, stderr);
-    return USAGE_ERROR;
+    return ::usageError("art", USAGE, message, value);
 }
 
 void appendGlyph(std::string& out, unsigned char glyph)
@@ -114,6 +119,36 @@ std::string ansiTexture(const ImageInfo& image)
     return out;
 }
 
+// Plain text for places without colour (the release's information file): each
+// character shows a column of two pixel rows.
+std::string blocks(const ImageInfo& image, bool isLogo)
+{
+    std::string out;
+    for (int y = 0; y < image.height; y += 2) {
+        for (int x = 0; x < image.width; ++x) {
+            const int top = image.pixels[y * image.width + x];
+            const int bottom = y + 1 < image.height ? image.pixels[(y + 1) * image.width + x] : LOGO_TRANSPARENT;
+            unsigned char glyph = ' ';
+            if (isLogo) {
+                const bool topLit = top == LOGO_LIT, bottomLit = bottom == LOGO_LIT;
+                if (topLit && bottomLit) glyph = GLYPH_FULL_BLOCK;
+                else if (topLit) glyph = GLYPH_UPPER_HALF;
+                else if (bottomLit) glyph = GLYPH_LOWER_HALF;
+                else if (top == LOGO_SOLID || bottom == LOGO_SOLID) glyph = GLYPH_SHADES[0];
+            } else {
+                // Levels 0 to 3 in each row: the sum 0 to 6 from blank to full.
+                const int sum = top + (y + 1 < image.height ? bottom : top);
+                const unsigned char bySum[7] = {' ', ' ', GLYPH_SHADES[0], GLYPH_SHADES[1], GLYPH_SHADES[1],
+                                                GLYPH_SHADES[2], GLYPH_FULL_BLOCK};
+                glyph = bySum[sum];
+            }
+            appendGlyph(out, glyph);
+        }
+        out += '\n';
+    }
+    return out;
+}
+
 // A logo's cells drawn by the rasteriser on a black square of cells (the
 // desktop icon is logo3 drawn so); the texture's levels as greys.
 bool writeImagePng(const ImageInfo& image, bool isLogo)
@@ -158,30 +193,34 @@ int toolArt(int argc, char** argv)
 {
     const char* name = nullptr;
     Format format = Format::Default;
+    bool optionsEnded = false;
     int iconSize = 0;  // 0: no --size
     for (int i = 0; i < argc; ++i) {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            std::fputs(USAGE, stdout);
-            return 0;
+        const bool isOption = !optionsEnded && arg[0] == '-';
+        if (isOption && std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+            continue;
         }
-        if (std::strcmp(arg, "--size") == 0 || std::strncmp(arg, "--size=", 7) == 0) {
+        if (isOption && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) return printText(USAGE);
+        if (isOption && (std::strcmp(arg, "--size") == 0 || std::strncmp(arg, "--size=", 7) == 0)) {
             const char* size = arg[6] == '=' ? arg + 7 : i + 1 < argc ? argv[++i] : nullptr;
+            if (size == nullptr) return usageError("missing value for", arg);
             const auto n = parseInteger(size, raster::MIN_ICON_SIZE, raster::MAX_ICON_SIZE);
-            if (!n) return usageError("--size takes a whole number from 16 to 256", "");
+            if (!n) return usageError("bad size (16 to 256)", size);
             iconSize = int(*n);
             continue;
         }
         const char* value = nullptr;
-        if (std::strcmp(arg, "--format") == 0) {
-            if (i + 1 == argc) return usageError("--format needs a value", "");
+        if (isOption && std::strcmp(arg, "--format") == 0) {
+            if (i + 1 == argc) return usageError("missing value for", arg);
             value = argv[++i];
-        } else if (std::strncmp(arg, "--format=", 9) == 0) {
+        } else if (isOption && std::strncmp(arg, "--format=", 9) == 0) {
             value = arg + 9;
-        } else if (arg[0] == '-') {
-            return usageError("unknown option ", arg);
+        } else if (isOption) {
+            return usageError("unknown option", arg);
         } else if (name) {
-            return usageError("more than one image named: ", arg);
+            return usageError("more than one image named", arg);
         } else {
             name = arg;
             continue;
@@ -190,19 +229,21 @@ int toolArt(int argc, char** argv)
             format = Format::Digits;
         else if (std::strcmp(value, "ansi") == 0)
             format = Format::Ansi;
+        else if (std::strcmp(value, "blocks") == 0)
+            format = Format::Blocks;
         else if (std::strcmp(value, "png") == 0)
             format = Format::Png;
         else
-            return usageError("unknown format ", value);
+            return usageError("unknown format", value);
     }
-    if (!name) return usageError("no image named", "");
+    if (!name) return usageError("no image named", nullptr);
     const ImageInfo* image = findImage(name);
-    if (!image) return usageError("unknown image ", name);
+    if (!image) return usageError("unknown image", name);
 
     if (format == Format::Default) format = isatty(STDOUT_FILENO) ? Format::Ansi : Format::Digits;
     const bool isLogo = image->pixels != warpTexture;
-    if (iconSize != 0 && format != Format::Png) return usageError("--size goes with --format png", "");
-    if (iconSize != 0 && !isLogo) return usageError("--size draws a logo as an icon, not ", name);
+    if (iconSize != 0 && format != Format::Png) return usageError("--size goes with --format png", nullptr);
+    if (iconSize != 0 && !isLogo) return usageError("--size draws a logo as an icon, not", name);
     if (format == Format::Png) {
         if (refusePng("art")) return 1;
         const bool written = iconSize != 0 ? writeIconPng(*image, iconSize) : writeImagePng(*image, isLogo);
@@ -212,7 +253,10 @@ int toolArt(int argc, char** argv)
     }
     if (format == Format::Ansi && !escapeCodesShown("art", "digits")) return 1;
     const std::string text =
-        format == Format::Digits ? digits(*image) : isLogo ? ansiLogo(*image) : ansiTexture(*image);
+        format == Format::Digits   ? digits(*image)
+        : format == Format::Blocks ? blocks(*image, isLogo)
+        : isLogo                   ? ansiLogo(*image)
+                                   : ansiTexture(*image);
 
     // A full disk or a closed pipe must not pass for a printed image.
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {

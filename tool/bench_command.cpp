@@ -75,23 +75,23 @@ struct FrameRecord {
 
 int usageError(const char* message, const char* value)
 {
-    if (value) std::fprintf(stderr, "murl13-tool bench: %s: '%s'\n", message, value);
-    else std::fprintf(stderr, "murl13-tool bench: %s\n", message);
-    std::fputs(USAGE, stderr);
-    return USAGE_ERROR;
+    return ::usageError("bench", USAGE, message, value);
 }
 
 // Returns 0 when every option was understood, -1 after --help, else the usage
 // error status.
 int parseOptions(int argc, char** argv, BenchOptions& options)
 {
+    bool optionsEnded = false;
     for (int i = 0; i < argc; ++i) {
         const char* option = argv[i];
         auto is = [option](const char* name) { return std::strcmp(option, name) == 0; };
-        if (is("--help") || is("-h")) {
-            std::fputs(USAGE, stdout);
-            return -1;
+        if (!optionsEnded && is("--")) {
+            optionsEnded = true;
+            continue;
         }
+        if (optionsEnded || option[0] != '-') return usageError("unexpected argument", option);
+        if (is("--help") || is("-h")) return printText(USAGE) == 0 ? -1 : 1;
         if (is("--reference")) {
             options.reference = true;
             continue;
@@ -106,6 +106,8 @@ int parseOptions(int argc, char** argv, BenchOptions& options)
             options.cpuClock = true;
             continue;
         }
+        if (!isOneOf(option, {"--frames-per-order", "--threads", "--lanes", "--frames"}))
+            return usageError("unknown option", option);
         if (i + 1 >= argc) return usageError("missing value for", option);
         const char* value = argv[++i];
         if (is("--frames-per-order")) {

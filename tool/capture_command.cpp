@@ -24,6 +24,7 @@
 #include "tool/capture_length.h"
 #include "tool/options.h"
 #include "tool/raw_cells.h"
+#include "tool/song_file.h"
 #include "music/show_clock.h"
 #include "tool/tool.h"
 #include "video/video_file.h"
@@ -55,7 +56,8 @@ const char USAGE[] =
     "                (a start past the show's end is refused)\n"
     "  --seconds S   make S seconds of video, ceil(S * N) frames, instead of\n"
     "                stopping at the show's end (the first frame at order 39, included)\n"
-    "  --song FILE   the module (default GLIMVEX.oXM in the working directory)\n"
+    "  --song FILE   the module (default GLIMVEX.oXM, from the working directory or\n"
+    "                else the installed data folder)\n"
     "  --cells FILE  also write every frame's cells to FILE: 4,000 cells each, a\n"
     "                16-bit glyph then a 16-bit attribute, little-endian\n";
 
@@ -82,10 +84,7 @@ struct CaptureOptions {
 
 int usageError(const char* message, const char* value)
 {
-    if (value) std::fprintf(stderr, "murl13-tool capture: %s: '%s'\n", message, value);
-    else std::fprintf(stderr, "murl13-tool capture: %s\n", message);
-    std::fputs(USAGE, stderr);
-    return USAGE_ERROR;
+    return ::usageError("capture", USAGE, message, value);
 }
 
 // "WxH": two even numbers within the sizes a capture takes.
@@ -105,18 +104,22 @@ bool parseSize(const char* text, int& width, int& height)
 // error status.
 int parseOptions(int argc, char** argv, CaptureOptions& options, video::Format& format)
 {
+    bool optionsEnded = false;
     for (int i = 0; i < argc; ++i) {
         const char* option = argv[i];
         auto is = [option](const char* name) { return std::strcmp(option, name) == 0; };
-        if (is("--help") || is("-h")) {
-            std::fputs(USAGE, stdout);
-            return -1;
+        if (!optionsEnded && is("--")) {
+            optionsEnded = true;
+            continue;
         }
-        if (option[0] != '-' || option[1] == '\0') {
+        if (optionsEnded || option[0] != '-' || option[1] == '\0') {
             if (options.out) return usageError("more than one output", option);
             options.out = option;
             continue;
         }
+        if (is("--help") || is("-h")) return printText(USAGE) == 0 ? -1 : 1;
+        if (!isOneOf(option, {"--fps", "--scale", "--size", "--seconds", "--start", "--song", "--cells"}))
+            return usageError("unknown option", option);
         if (i + 1 >= argc) return usageError("missing value for", option);
         const char* value = argv[++i];
         if (is("--fps")) {
@@ -232,10 +235,10 @@ int failure(Outputs& outputs, const Progress& progress, const std::string& messa
 }
 
 // The show's frames the capture renders: to the end of --seconds, else to the
-// show's end. Refuses (status 1, saying why) a song that does not load, has
-// nothing to play, or whose show ends before --start, before anything is
-// rendered or written: -1 then.
-int64_t showFramesToRender(const CaptureOptions& options)
+// show's end. Refuses (status 1, saying why) a song that does not load (asked
+// for as `songName`), has nothing to play, or whose show ends before --start,
+// before anything is rendered or written: -1 then.
+int64_t showFramesToRender(const CaptureOptions& options, const char* songName)
 {
     const int64_t firstFrame = firstFrameOf(options);
     const int64_t written = options.seconds > 0 ? int64_t(std::ceil(options.seconds * options.fps)) : 0;
@@ -245,8 +248,8 @@ int64_t showFramesToRender(const CaptureOptions& options)
     if (shown > firstFrame) return written > 0 ? firstFrame + written : shown;
     char text[80];
     std::snprintf(text, sizeof text, "the show ends at %.2f s, before --start", double(shown - 1) / options.fps);
-    const std::string problem = shown < 0    ? std::string("cannot load the song '") + options.song + "'"
-                                : shown == 0 ? std::string("the song '") + options.song + "' has nothing to play"
+    const std::string problem = shown < 0    ? songLoadFailure(songName)
+                                : shown == 0 ? "the song " + quoted(options.song) + " has nothing to play"
                                              : std::string(text);
     std::fprintf(stderr, "murl13-tool capture: %s\n", problem.c_str());
     return -1;
@@ -261,12 +264,16 @@ int toolCapture(int argc, char** argv)
     const int status = parseOptions(argc, argv, options, format);
     if (status == -1) return 0;
     if (status != 0) return status;
+    // The song as the demo finds it: the working directory, then the installed data folder.
+    const char* songName = options.song;
+    const std::string song = songFile(songName);
+    options.song = song.c_str();
     const std::string clash = sameFileProblem(options.song, options.out, options.cells);
     if (!clash.empty()) {
         std::fprintf(stderr, "murl13-tool capture: %s\n", clash.c_str());
         return USAGE_ERROR;
     }
-    const int64_t showFrames = showFramesToRender(options);
+    const int64_t showFrames = showFramesToRender(options, songName);
     if (showFrames < 0) return 1;
 
     // From here on a signal that ends the process removes the unfinished files.
@@ -275,7 +282,7 @@ int toolCapture(int argc, char** argv)
     Outputs outputs;
     ShowClock clock;
     if (!openShowClock(clock, options.song, options.fps))
-        return failure(outputs, progress, std::string("cannot load the song '") + options.song + "'");
+        return failure(outputs, progress, songLoadFailure(songName));
     std::string error;
     // Before any thread starts (the encoders' and the cell workers'): see capture_files.cpp.
     if (!prepareCaptureFile(options.out, video::needsSeekableFile(format), outputs.videoFile, error) ||
@@ -346,7 +353,7 @@ int toolCapture(int argc, char** argv)
         if (ok && frames == 0) {
             // Counted beforehand, so only a song that changed meanwhile comes here.
             ok = false;
-            error = std::string("the song '") + options.song + "' has nothing to show after --start";
+            error = "the song " + quoted(options.song) + " has nothing to show after --start";
         }
     }
     closeShowClock(clock);

@@ -53,10 +53,7 @@ constexpr long long INT_HIGHEST = 2147483647LL;
 
 int usageError(const char* message, const char* value)
 {
-    if (value) std::fprintf(stderr, "murl13-tool frame: %s: '%s'\n", message, value);
-    else std::fprintf(stderr, "murl13-tool frame: %s\n", message);
-    std::fputs(FRAME_USAGE, stderr);
-    return USAGE_ERROR;
+    return ::usageError("frame", FRAME_USAGE, message, value);
 }
 
 bool parseCamera(const char* text, Vector3& camera)
@@ -86,12 +83,19 @@ bool pulseInRange(std::optional<float> pulse) { return pulse && *pulse >= 0.0f &
 
 int parseFrameRequest(int argc, char** argv, FrameRequest& request)
 {
+    bool optionsEnded = false;
     for (int i = 0; i < argc; ++i) {
         const char* option = argv[i];
-        if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0) {
-            std::fputs(FRAME_USAGE, stdout);
-            return -1;
+        if (!optionsEnded && std::strcmp(option, "--") == 0) {
+            optionsEnded = true;
+            continue;
         }
+        if (optionsEnded || option[0] != '-') return usageError("unexpected argument", option);
+        if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0)
+            return printText(FRAME_USAGE) == 0 ? -1 : 1;
+        if (!isOneOf(option, {"--time", "--order", "--beats", "--accent", "--beat-pulse", "--view", "--overlay-x",
+                              "--overlay-y", "--hit-material", "--effect", "--camera", "--format", "--scale"}))
+            return usageError("unknown option", option);
         if (i + 1 >= argc) return usageError("missing value for", option);
         const char* value = argv[++i];
         auto is = [option](const char* name) { return std::strcmp(option, name) == 0; };

@@ -24,7 +24,8 @@ struct FrameRequest {
 };
 
 // Returns 0 when every option was understood, -1 after --help (the usage is
-// printed), else USAGE_ERROR after printing the fault and the usage to stderr.
+// printed; 1 when it could not be), else USAGE_ERROR after printing the fault
+// and the usage to stderr.
 int parseFrameRequest(int argc, char** argv, FrameRequest& request);
 
 // Renders the frame into screenBuffer: the state zeroed, the request's values

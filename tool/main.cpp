@@ -1,5 +1,8 @@
 #include "tool/tool.h"
 
+#include "music/song_path.h"
+#include "tool/options.h"
+
 #include "murl13_version.h"
 
 #include <cstdio>
@@ -22,21 +25,18 @@ int main(int argc, char** argv)
         std::fputs(USAGE, stderr);
         return USAGE_ERROR;
     }
+    // The song is looked for as the demo looks for it: the working directory,
+    // then the data folder of the installation this program belongs to.
+    music::setSongFolder(music::installedSongFolder(MURL13_SONG_FOLDER_FROM_BINARY));
     const char* command = argv[1];
     if (std::strcmp(command, "frame") == 0) return toolFrame(argc - 2, argv + 2);
     if (std::strcmp(command, "art") == 0) return toolArt(argc - 2, argv + 2);
     if (std::strcmp(command, "song") == 0) return toolSong(argc - 2, argv + 2);
     if (std::strcmp(command, "bench") == 0) return toolBench(argc - 2, argv + 2);
     if (std::strcmp(command, "capture") == 0) return toolCapture(argc - 2, argv + 2);
-    if (std::strcmp(command, "--version") == 0) {
-        std::puts("murl13-tool " MURL13_VERSION);
-        return 0;
-    }
-    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
-        std::fputs(USAGE, stdout);
-        return 0;
-    }
-    std::fprintf(stderr, "murl13-tool: unknown command '%s'\n", command);
+    if (std::strcmp(command, "--version") == 0) return printText("murl13-tool " MURL13_VERSION "\n");
+    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) return printText(USAGE);
+    std::fprintf(stderr, "murl13-tool: unknown command %s\n", quoted(command).c_str());
     std::fputs(USAGE, stderr);
     return USAGE_ERROR;
 }

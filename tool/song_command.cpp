@@ -4,6 +4,8 @@
 #include "tool/tool.h"
 
 #include "music/song_scan.h"
+#include "tool/options.h"
+#include "tool/song_file.h"
 
 #include <cerrno>
 #include <cmath>
@@ -18,54 +20,48 @@ static const char SONG_USAGE[] =
     "    TIME order N      the order-list position changed to N (0.000 order 0 first)\n"
     "    TIME trigger I    a note of instrument I started\n"
     "  then 'end TIME'. TIME is song time in seconds. It stops at the end of one\n"
-    "  pass of the song, or after S seconds of song time if that comes first.\n";
+    "  pass of the song, or after S seconds of song time if that comes first.\n"
+    "  A FILE without a folder not in the working directory is looked for in the\n"
+    "  installed data folder, as the demo looks for its song.\n";
 
 // Without --seconds the scan stops at the end of the song's first pass; this
 // only bounds a song whose end libxmp cannot find.
 constexpr double DEFAULT_MAX_SECONDS = 3600.0;
 
-static int usageError(const char* message)
+static int usageError(const char* message, const char* value = nullptr)
 {
-    std::fprintf(stderr, "murl13-tool song: %s\n", message);
-    std::fputs(SONG_USAGE, stderr);
-    return USAGE_ERROR;
-}
-
-static bool parseSeconds(const char* text, double& seconds)
-{
-    char* end = nullptr;
-    errno = 0;
-    seconds = std::strtod(text, &end);
-    return end != text && *end == '\0' && errno == 0 && std::isfinite(seconds) && seconds >= 0.0;
+    return usageError("song", SONG_USAGE, message, value);
 }
 
 int toolSong(int argc, char** argv)
 {
     const char* file = nullptr;
     double maxSeconds = DEFAULT_MAX_SECONDS;
+    bool optionsEnded = false;
     for (int i = 0; i < argc; i++) {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            std::fputs(SONG_USAGE, stdout);
-            return 0;
-        }
-        if (std::strcmp(arg, "--seconds") == 0) {
-            if (i + 1 >= argc) return usageError("--seconds needs a value");
-            if (!parseSeconds(argv[++i], maxSeconds)) return usageError("--seconds takes a number of seconds, 0 or more");
+        const bool isOption = !optionsEnded && arg[0] == '-' && arg[1] != '\0';
+        if (isOption && std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
             continue;
         }
-        if (arg[0] == '-' && arg[1] != '\0') {
-            std::string message = std::string("unknown option '") + arg + "'";
-            return usageError(message.c_str());
+        if (isOption && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) return printText(SONG_USAGE);
+        if (isOption && std::strcmp(arg, "--seconds") == 0) {
+            if (i + 1 >= argc) return usageError("missing value for", arg);
+            const auto seconds = parseDouble(argv[++i]);
+            if (!seconds || *seconds < 0.0) return usageError("bad number of seconds (0 or more)", argv[i]);
+            maxSeconds = *seconds;
+            continue;
         }
-        if (file != nullptr) return usageError("only one FILE");
+        if (isOption) return usageError("unknown option", arg);
+        if (file != nullptr) return usageError("more than one FILE", arg);
         file = arg;
     }
     if (file == nullptr) return usageError("no FILE given");
 
-    SongScan scan = scanSong(file, maxSeconds);
+    SongScan scan = scanSong(songFile(file), maxSeconds);
     if (!scan.loaded) {
-        std::fprintf(stderr, "murl13-tool song: cannot load '%s': missing, unreadable or not a complete XM module\n", file);
+        std::fprintf(stderr, "murl13-tool song: %s\n", songLoadFailure(file).c_str());
         return 1;
     }
     for (const SongEvent& event : scan.events) {

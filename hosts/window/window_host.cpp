@@ -25,7 +25,7 @@ namespace {
 constexpr char TITLE[] = "Norq - Murl #13";
 constexpr int DEFAULT_SCALE = 2;
 constexpr int LARGEST_DEFAULT_SCALE = 4;
-constexpr int BOX_POLL_MS = 100;  // how often the error box looks at the stop flag
+constexpr int BOX_POLL_MS = 25;  // how often the error box looks at the keys and the stop flag
 
 struct Host {
     bool videoStarted = false;
@@ -151,7 +151,12 @@ void pace()
 }
 
 // The error box drawn into the picture. Returns when Enter, Space or Escape
-// dismisses it or the demo is asked to stop.
+// dismisses it or the demo is asked to stop. The keys are polled, never
+// waited for: SDL wakes a wait by sending an event to the window over an X
+// connection of its own, and once another program has destroyed the window
+// the error that sending raised is read only as SDL closes that connection,
+// after it has put Xlib's default handler back, which ends the process with
+// status 1.
 void showBoxInWindow(const char* text, const char* caption)
 {
     host.boxOpen = true;
@@ -160,8 +165,8 @@ void showBoxInWindow(const char* text, const char* caption)
         ScreenBuffer boxed = host.shown;
         drawMessageBox(boxed, text, caption, SCREEN_ROWS, SCREEN_COLUMNS);
         drawCells(boxed);
-        SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, BOX_POLL_MS)) handleEvent(event);
+        pumpEvents();
+        if (!host.boxDismissed && stopRequested.load() == 0) SDL_Delay(BOX_POLL_MS);
     }
     host.boxOpen = false;
 }

@@ -52,6 +52,11 @@ TEST(CommandLine, ArgumentsGiveOptionsOrAreRefused)
         {{"--fps", "-1"}, ParseOutcome::BadUsage},
         {{"--fps", "1001"}, ParseOutcome::BadUsage},
         {{"--fps"}, ParseOutcome::BadUsage},
+        {{"--fps", " 5"}, ParseOutcome::BadUsage},
+        {{"--fps", "5 "}, ParseOutcome::BadUsage},
+        {{"--scale", "0x2"}, ParseOutcome::BadUsage},
+        {{"--fps", "30", "--"}, ParseOutcome::Run, false, 0, false, 30},
+        {{"--", "--version"}, ParseOutcome::BadUsage},
         {{"--windowed"}, ParseOutcome::BadUsage},
         {{"GLIMVEX.oXM"}, ParseOutcome::BadUsage},
     };

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "tool/options.h"
+
 namespace app {
 
 namespace {
@@ -57,7 +59,7 @@ ParseOutcome parseDemoArguments(int argc, const char* const* argv, DemoOptions& 
             }
             ++i;
         } else {
-            std::fprintf(errors, "murl13: unknown argument '%s'\n", arg);
+            std::fprintf(errors, "murl13: unknown argument %s\n", quoted(arg).c_str());
             return ParseOutcome::BadUsage;
         }
     }

@@ -63,7 +63,7 @@ list(FILTER WINCON_SOURCES EXCLUDE REGEX "/(console_control|window_stop)\\.cpp$"
 add_library(murl13_hosts STATIC ${WINCON_SOURCES} hosts/console_choice.cpp)
 target_link_libraries(murl13_hosts PUBLIC murl13_core murl13_window)
 
-add_library(murl13_cli STATIC app/command_line.cpp)
+add_library(murl13_cli STATIC app/command_line.cpp tool/options.cpp)
 target_include_directories(murl13_cli PUBLIC ${CMAKE_SOURCE_DIR})
 add_executable(murl13 app/main.cpp app/platform_windows.cpp)
 target_link_libraries(murl13 PRIVATE murl13_cli murl13_core murl13_hosts murl13_music murl13_version)

@@ -105,6 +105,10 @@ TEST(CommandLineEdges, ControlCharactersInNamesAreEscapedInMessages)
     const Outcome command = run("$TOOL \"$(printf '\\033]0;title\\007')\" 2>&1");
     EXPECT_TRUE(says(command, "unknown command '\\x1B]0;title\\x07'")) << command.output;
     EXPECT_TRUE(says(run("$TOOL art 'l\xc3\xb6go' 2>&1"), "unknown image: 'l\xc3\xb6go'"));
+    const Outcome demo = run("$DEMO \"$(printf '\\033[2J\\033]0;x\\007')\" 2>&1");
+    EXPECT_EQ(demo.status, 2);
+    EXPECT_TRUE(says(demo, "murl13: unknown argument '\\x1B[2J\\x1B]0;x\\x07'")) << demo.output;
+    EXPECT_EQ(demo.output.find('\033'), std::string::npos);
 }
 
 }  // namespace

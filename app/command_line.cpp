@@ -1,6 +1,5 @@
 #include "app/command_line.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -11,18 +10,13 @@ namespace app {
 
 namespace {
 
-// The whole text must be a decimal integer within [lowest, highest]: a sign
-// and digits, no spaces.
-bool parseInteger(const char* text, long lowest, long highest, int& out)
+// A whole number within [lowest, highest], as the workbench reads one (plain
+// decimal, no spaces), into `out`.
+bool readInteger(const char* text, int lowest, int highest, int& out)
 {
-    if (text == nullptr) return false;
-    const char* digits = *text == '-' || *text == '+' ? text + 1 : text;
-    if (*digits < '0' || *digits > '9') return false;
-    char* end = nullptr;
-    errno = 0;
-    const long value = std::strtol(text, &end, 10);
-    if (*end != '\0' || errno == ERANGE || value < lowest || value > highest) return false;
-    out = int(value);
+    const auto value = parseInteger(text, lowest, highest);
+    if (!value) return false;
+    out = int(*value);
     return true;
 }
 
@@ -36,7 +30,7 @@ ParseOutcome parseDemoArguments(int argc, const char* const* argv, DemoOptions& 
         if (std::strcmp(arg, "--") == 0) {
             // The end of the options: the demo takes no other arguments.
             if (value == nullptr) break;
-            std::fprintf(errors, "murl13: unexpected argument '%s'\n", value);
+            std::fprintf(errors, "murl13: unexpected argument %s\n", quoted(value).c_str());
             return ParseOutcome::BadUsage;
         }
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) return ParseOutcome::Help;
@@ -46,14 +40,14 @@ ParseOutcome parseDemoArguments(int argc, const char* const* argv, DemoOptions& 
         } else if (std::strcmp(arg, "--fullscreen") == 0) {
             options.window = options.fullscreen = true;
         } else if (std::strcmp(arg, "--scale") == 0) {
-            if (!parseInteger(value, 1, 8, options.scale)) {
+            if (!readInteger(value, 1, 8, options.scale)) {
                 std::fprintf(errors, "murl13: --scale takes a whole number from 1 to 8\n");
                 return ParseOutcome::BadUsage;
             }
             options.window = true;
             ++i;
         } else if (std::strcmp(arg, "--fps") == 0) {
-            if (!parseInteger(value, 0, 1000, options.fps)) {
+            if (!readInteger(value, 0, 1000, options.fps)) {
                 std::fprintf(errors, "murl13: --fps takes a whole number from 0 to 1000\n");
                 return ParseOutcome::BadUsage;
             }

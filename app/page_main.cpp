@@ -129,14 +129,17 @@ EMSCRIPTEN_KEEPALIVE int murl13_frame_marched()
     return sharedFrame.values.effectId >= 1 && sharedFrame.values.effectId <= 8 ? 1 : 0;
 }
 
-// In a worker: draws every `rowStep`-th row from `firstRow` of the frame
-// whose values the page has copied to murl13_shared_frame(), into the cells.
-EMSCRIPTEN_KEEPALIVE void murl13_draw_rows(int firstRow, int rowStep)
+// In a worker, once a frame: takes the frame's values that the page has
+// copied to murl13_shared_frame(). The page's own instance never calls it: its
+// values are its own, and a stop asked for while it draws must stay asked.
+EMSCRIPTEN_KEEPALIVE void murl13_use_shared_frame()
 {
     useCellFrame(sharedFrame.values);
     web::holdEscape(sharedFrame.escapeHeld != 0);
-    renderRowsFast(firstRow, rowStep);
 }
+
+// Draws every `rowStep`-th row from `firstRow` of the frame into the cells.
+EMSCRIPTEN_KEEPALIVE void murl13_draw_rows(int firstRow, int rowStep) { renderRowsFast(firstRow, rowStep); }
 
 EMSCRIPTEN_KEEPALIVE void murl13_escape() { web::pressEscape(); }
 EMSCRIPTEN_KEEPALIVE int murl13_box_open() { return web::errorBoxOpen() ? 1 : 0; }

@@ -32,6 +32,7 @@ onmessage = async (event) => {
   const { frame, values, rows } = message;
   newestFrame = frame;
   program.HEAPU8.set(values, program._murl13_shared_frame());
+  program._murl13_use_shared_frame();
   const cells = program._murl13_cells() / 4;
   for (let start = 0; start < rows.length; start += ROWS_PER_ANSWER) {
     if (start > 0) {

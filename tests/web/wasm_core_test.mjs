@@ -78,5 +78,13 @@ if (started !== 1 || decoded < FRAMES || native.length !== FRAMES * 4)
   ++failures, console.log(`FAIL the song: started ${started}, ${decoded} frames, ${native.length} native bytes`);
 else expectSame('song samples', native, bytes(page._murl13_sound(), FRAMES * 4));
 
+// Escape pressed while the page's thread draws a frame's rows (it takes the
+// workers' answers between rows) stops the show at the end of that frame.
+page._murl13_frame_begin(0);
+page._murl13_escape();
+page._murl13_draw_rows(49, 50);
+const outcome = page._murl13_frame_finish();
+if (outcome !== 2) ++failures, console.log(`FAIL Escape during a frame's rows: the frame ended with ${outcome}, not 2`);
+
 console.log(failures ? `${failures} comparison(s) differ` : `${states.length} frames, 400 benchmark frames (whole and in shares) and ${FRAMES} samples equal`);
 process.exit(failures ? 1 : 0);

@@ -12,10 +12,6 @@ namespace raster {
 
 namespace {
 
-static_assert(std::max({LOGO1A_WIDTH, LOGO1A_HEIGHT, LOGO1B_WIDTH, LOGO1B_HEIGHT, LOGO2_WIDTH, LOGO2_HEIGHT,
-                        LOGO3_WIDTH, LOGO3_HEIGHT}) <= SCREEN_ROWS,
-              "a logo's square of cells must fit the rasterised screen");
-
 // Below this many icon pixels a cell, cells are drawn as blocks.
 constexpr int GLYPH_CELL_PIXELS = 4;
 
@@ -59,14 +55,7 @@ std::vector<Pixel> blockPicture(const LogoSquare& square)
 std::vector<Pixel> glyphPicture(const LogoSquare& square)
 {
     ScreenBuffer cells{};
-    for (int row = 0; row < square.side; ++row) {
-        for (int column = 0; column < square.side; ++column) {
-            const int value = square.valueAt(row, column);
-            if (value != LOGO_TRANSPARENT)
-                cells[size_t(row) * SCREEN_COLUMNS + size_t(column)] = {uint16_t(overlayGlyph[value] & 0xFF),
-                                                                        uint16_t(overlayAttr[value])};
-        }
-    }
+    logoSquareCells(*square.logo, cells);
     std::vector<uint8_t> rgb(pictureBytes(1));
     rasteriseCells(cells.data(), 1, rgb.data(), pictureRowBytes(1));
     const int pixels = square.side * GLYPH_WIDTH;
@@ -82,6 +71,24 @@ std::vector<Pixel> glyphPicture(const LogoSquare& square)
 }
 
 }  // namespace
+
+int logoSquareCells(const ImageInfo& logo, ScreenBuffer& cells)
+{
+    static_assert(std::max({LOGO1A_WIDTH, LOGO1A_HEIGHT, LOGO1B_WIDTH, LOGO1B_HEIGHT, LOGO2_WIDTH, LOGO2_HEIGHT,
+                            LOGO3_WIDTH, LOGO3_HEIGHT}) <= SCREEN_ROWS,
+                  "a logo's square of cells must fit the rasterised screen");
+    const int side = std::max(logo.width, logo.height);
+    for (int y = 0; y < logo.height; ++y) {
+        for (int x = 0; x < logo.width; ++x) {
+            const int value = logo.pixels[y * logo.width + x];
+            if (value == LOGO_TRANSPARENT) continue;
+            const int row = (side - logo.height) / 2 + y, column = (side - logo.width) / 2 + x;
+            cells[size_t(row) * SCREEN_COLUMNS + size_t(column)] = {uint16_t(overlayGlyph[value] & 0xFF),
+                                                                    uint16_t(overlayAttr[value])};
+        }
+    }
+    return side;
+}
 
 void drawLogoIcon(const ImageInfo& logo, int size, uint8_t* rgba)
 {

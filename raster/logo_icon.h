@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "art/images.h"
+#include "state/demo_state.h"
 
 namespace raster {
 
@@ -23,5 +24,10 @@ constexpr int RGBA_BYTES = 4;
 // (MIN_ICON_SIZE to MAX_ICON_SIZE) into rgba: four bytes a pixel (red, green,
 // blue, alpha; colours not premultiplied), rows top down, size * 4 bytes a row.
 void drawLogoIcon(const ImageInfo& logo, int size, uint8_t* rgba);
+
+// Puts `logo`'s cells, as the console shows the logo, centred on a square of
+// cells at the top left of `cells`; its transparent pixels and the square's
+// margin are left as they were. Returns the square's side in cells.
+int logoSquareCells(const ImageInfo& logo, ScreenBuffer& cells);
 
 }  // namespace raster

@@ -161,20 +161,8 @@ bool writeImagePng(const ImageInfo& image, bool isLogo)
         }
         return writePng(stdout, rgb.data(), image.width, image.height, size_t(image.width) * raster::RGB_BYTES);
     }
-    static_assert(std::max({LOGO1A_WIDTH, LOGO1A_HEIGHT, LOGO1B_WIDTH, LOGO1B_HEIGHT, LOGO2_WIDTH, LOGO2_HEIGHT,
-                            LOGO3_WIDTH, LOGO3_HEIGHT}) <= SCREEN_ROWS,
-                  "a logo's square of cells must fit the rasterised screen");
-    const int side = std::max(image.width, image.height);  // cells
-    ScreenBuffer cells {};
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x) {
-            const int value = image.pixels[y * image.width + x];
-            if (value == LOGO_TRANSPARENT) continue;
-            const int row = (side - image.height) / 2 + y, column = (side - image.width) / 2 + x;
-            cells[size_t(row) * SCREEN_COLUMNS + size_t(column)] = {uint16_t(overlayGlyph[value] & 0xFF),
-                                                                    uint16_t(overlayAttr[value])};
-        }
-    }
+    ScreenBuffer cells{};
+    const int side = raster::logoSquareCells(image, cells);  // cells
     rgb.resize(raster::pictureBytes(1));
     raster::rasteriseCells(cells.data(), 1, rgb.data(), raster::pictureRowBytes(1));
     return writePng(stdout, rgb.data(), side * GLYPH_WIDTH, side * GLYPH_HEIGHT, raster::pictureRowBytes(1));

@@ -14,7 +14,7 @@ int evenHalf(int room) { return room / 2 & ~1; }
 PictureLayout layoutForScale(int scale)
 {
     const int width = PICTURE_WIDTH * scale, height = PICTURE_HEIGHT * scale;
-    return {width, height, 0, 0, width, height, scale};
+    return {width, height, 0, 0, width, height};
 }
 
 PictureLayout layoutForSize(int width, int height)
@@ -28,7 +28,6 @@ PictureLayout layoutForSize(int width, int height)
     const int pictureSide = heightLimits ? PICTURE_HEIGHT : PICTURE_WIDTH;
     const int whole = side / pictureSide;
     if (whole >= 1 && 10 * whole * pictureSide >= 9 * side) {
-        layout.scale = whole;
         layout.width = PICTURE_WIDTH * whole;
         layout.height = PICTURE_HEIGHT * whole;
     } else if (heightLimits) {

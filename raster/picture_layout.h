@@ -14,7 +14,6 @@ struct PictureLayout {
     int frameWidth = 0, frameHeight = 0;  // the whole frame
     int left = 0, top = 0;                // the picture's top left corner in it
     int width = 0, height = 0;            // the picture's size
-    int scale = 0;                        // the whole-number scale, 0 for a non-whole one
 };
 
 // The frame exactly 640 x scale by 400 x scale, all picture.

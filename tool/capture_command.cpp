@@ -4,14 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "raster/picture_layout.h"
 #include "raster/rasterise.h"

@@ -28,7 +28,6 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <condition_variable>
 #include <cstdio>

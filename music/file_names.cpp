@@ -31,6 +31,8 @@ std::wstring wide(const char* utf8)
 
 bool fileReadable(const char* path) { return _waccess(wide(path).c_str(), 4) == 0; }
 
+bool fileExists(const char* path) { return _waccess(wide(path).c_str(), 0) == 0; }
+
 // Windows has no opening that cannot block: a path that is not a regular file
 // (CON, a pipe) is turned away before it is opened.
 int openRegularFile(const char* path)
@@ -46,6 +48,8 @@ std::FILE* openFile(const char* path, const char* mode) { return _wfopen(wide(pa
 #else
 
 bool fileReadable(const char* path) { return access(path, R_OK) == 0; }
+
+bool fileExists(const char* path) { return access(path, F_OK) == 0; }
 
 int openRegularFile(const char* path) { return open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); }
 

@@ -10,6 +10,9 @@ namespace music {
 // True when the file exists and may be read.
 bool fileReadable(const char* path);
 
+// True when something of that name exists.
+bool fileExists(const char* path);
+
 // A descriptor for reading a regular file, or -1. The open does not wait: a
 // FIFO or a device is turned away at once instead of blocking until someone
 // writes to it.

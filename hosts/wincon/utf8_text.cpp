@@ -8,15 +8,7 @@
 
 namespace wincon {
 
-std::wstring wideFromUtf8(const char* text)
-{
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring out(size_t(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), length);
-    out.resize(size_t(length - 1));
-    return out;
-}
+namespace {
 
 std::string utf8FromWide(const wchar_t* text, size_t length)
 {
@@ -24,6 +16,18 @@ std::string utf8FromWide(const wchar_t* text, size_t length)
     if (size <= 0) return {};
     std::string out(size_t(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text, int(length), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace
+
+std::wstring wideFromUtf8(const char* text)
+{
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring out(size_t(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), length);
+    out.resize(size_t(length - 1));
     return out;
 }
 

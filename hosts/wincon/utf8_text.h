@@ -1,5 +1,5 @@
 // Text between Windows' UTF-16 and the UTF-8 the programs use inside: the
-// command line, the program's path, messages for the message box.
+// command line, messages for the message box.
 #pragma once
 
 #include <string>
@@ -7,7 +7,6 @@
 namespace wincon {
 
 std::wstring wideFromUtf8(const char* text);
-std::string utf8FromWide(const wchar_t* text, size_t length);
 
 // Replaces main's arguments (read in the ANSI code page, which cannot spell
 // every name) with the command line's own UTF-16 words as UTF-8. The strings

@@ -9,9 +9,11 @@ constexpr int FINAL_ORDER = 39;
 // Start-up, frames until order 39 or Escape, shut-down. Returns 0.
 int runDemo();
 
-// runDemo in steps, for a host that must return to its event loop between
-// frames (the page): start-up (console, clock, song); one frame with the exit
+// runDemo in steps: start-up (console, clock, song); one frame with the exit
 // test, false when the show ends (order 39 or above, or Escape); shut-down.
+// The page, which must return to its event loop between frames, starts and
+// ends the show with these and draws each frame with beginFrame and
+// finishFrame around its cells.
 void startDemo();
 bool runFrame(int cellThreads);
 void endDemo();
@@ -25,7 +27,8 @@ bool finishFrame();
 
 // A frame's picture once timeSec and musicOrder are set: the timeline, the
 // view distance, all cells (the fast loop on `cellThreads` threads) and the
-// logos, into screenBuffer. Every way of showing the show draws with this.
+// logos, into screenBuffer. The demo's loop and the capture draw with this;
+// the page with its steps (prepareFrame, the cells, stampOverlays).
 void renderFrame(int cellThreads);
 
 // renderFrame's steps before the cells: the timeline and the view distance.

@@ -161,9 +161,9 @@ void showBoxInWindow(const char* text, const char* caption)
 {
     host.boxOpen = true;
     host.boxDismissed = false;
+    ScreenBuffer boxed = host.shown;
+    drawMessageBox(boxed, text, caption, SCREEN_ROWS, SCREEN_COLUMNS);
     while (!host.boxDismissed && stopRequested.load() == 0) {
-        ScreenBuffer boxed = host.shown;
-        drawMessageBox(boxed, text, caption, SCREEN_ROWS, SCREEN_COLUMNS);
         drawCells(boxed);
         pumpEvents();
         if (!host.boxDismissed && stopRequested.load() == 0) SDL_Delay(BOX_POLL_MS);

@@ -58,7 +58,7 @@ struct ToneDesign {
     int attackCycles = 0;     // cycles before the loop, where the brightness moves
     int harmonics = 16;       // highest harmonic kept
     double brightStart = 8;   // lowpass corner, in harmonics, at the start of the attack
-    double brightEnd = 8;     // ... and from the loop on
+    double brightEnd = 8;     // the loop's corner, which any wobble moves around
     double brightTime = 10;   // time constant of the corner's move, in cycles
     double subOctave = 0;     // a sine an octave below; needs an even loopCycles
     // The corner's slow movement over the loop: wobbleCycles rises and falls

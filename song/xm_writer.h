@@ -26,22 +26,21 @@ constexpr uint8_t VOLUME_SET = 0x10;   // volume column: 0x10 + v sets volume v 
 // Effect numbers as a tracker shows them (0..9, A..Z as 10..35).
 enum Effect : uint8_t {
     FX_ARPEGGIO = 0x0, FX_PORTA_UP = 0x1, FX_PORTA_DOWN = 0x2, FX_TONE_PORTA = 0x3,
-    FX_VIBRATO = 0x4, FX_PANNING = 0x8, FX_SAMPLE_OFFSET = 0x9, FX_VOLUME_SLIDE = 0xA, FX_JUMP = 0xB,
+    FX_VIBRATO = 0x4, FX_TONE_PORTA_VOLUME_SLIDE = 0x5, FX_VIBRATO_VOLUME_SLIDE = 0x6, FX_PANNING = 0x8, FX_SAMPLE_OFFSET = 0x9, FX_VOLUME_SLIDE = 0xA, FX_JUMP = 0xB,
     FX_SET_VOLUME = 0xC, FX_BREAK = 0xD, FX_EXTENDED = 0xE, FX_SPEED = 0xF,
-    FX_GLOBAL_VOLUME = 0x10, FX_PANNING_SLIDE = 0x19, FX_MULTI_RETRIGGER = 0x1B,
+    FX_GLOBAL_VOLUME = 0x10, FX_PANNING_SLIDE = 0x19,
 };
 
 // Extended commands: FX_EXTENDED with the command in the parameter's high
 // nibble and its value in the low one.
 enum Extended : uint8_t {
-    EX_FINE_VOLUME_UP = 0xA0, EX_FINE_VOLUME_DOWN = 0xB0, EX_RETRIGGER = 0x90, EX_NOTE_CUT = 0xC0,
-    EX_NOTE_DELAY = 0xD0,
+    EX_FINE_VOLUME_UP = 0xA0, EX_FINE_VOLUME_DOWN = 0xB0, EX_RETRIGGER = 0x90, EX_NOTE_DELAY = 0xD0,
 };
 
 // The volume column's commands besides setting a volume: the command in the
 // high nibble, its value in the low one.
 constexpr uint8_t VOLUME_SLIDE_DOWN = 0x60, VOLUME_SLIDE_UP = 0x70, VOLUME_FINE_DOWN = 0x80, VOLUME_FINE_UP = 0x90,
-                  VOLUME_PANNING = 0xC0;
+                  VOLUME_TONE_PORTA = 0xF0;
 
 struct Cell {
     uint8_t note = NOTE_NONE;  // 0 none, 1..96 a note, 97 key-off

@@ -5,18 +5,21 @@
 namespace measure {
 namespace {
 
-constexpr int NOTE_DELAY = 0xD;  // EDx
-constexpr int FINE_SLIDE_UP = 0xA, FINE_SLIDE_DOWN = 0xB;  // EAx, EBx
-
 bool isVolumeSlide(const xm::Cell& c)
 {
-    bool column = c.volume >= 0x60 && c.volume < 0xA0;  // slide down / up, fine down / up
-    bool effect = ((c.effect == xm::FX_VOLUME_SLIDE || c.effect == 0x5 || c.effect == 0x6) && c.param != 0) ||
-                  (c.effect == xm::FX_EXTENDED && ((c.param >> 4) == FINE_SLIDE_UP || (c.param >> 4) == FINE_SLIDE_DOWN));
-    return column || effect;
+    // The volume column's slides down and up and its fine slides down and up.
+    const bool column = c.volume >= xm::VOLUME_SLIDE_DOWN && c.volume < xm::VOLUME_FINE_UP + 0x10;
+    const bool slide = c.effect == xm::FX_VOLUME_SLIDE || c.effect == xm::FX_TONE_PORTA_VOLUME_SLIDE ||
+                       c.effect == xm::FX_VIBRATO_VOLUME_SLIDE;
+    const int extended = c.param & 0xF0;
+    const bool fine = c.effect == xm::FX_EXTENDED && (extended == xm::EX_FINE_VOLUME_UP || extended == xm::EX_FINE_VOLUME_DOWN);
+    return column || (slide && c.param != 0) || fine;
 }
 
-int delayOf(const xm::Cell& c) { return c.effect == xm::FX_EXTENDED && (c.param >> 4) == NOTE_DELAY ? c.param & 0xF : 0; }
+int delayOf(const xm::Cell& c)
+{
+    return c.effect == xm::FX_EXTENDED && (c.param & 0xF0) == xm::EX_NOTE_DELAY ? c.param & 0xF : 0;
+}
 
 }  // namespace
 
@@ -32,7 +35,7 @@ std::vector<Note> notes(const xm::Module& m)
                 if (c.instrument) current[size_t(ch)] = c.instrument;
                 if (c.note < 1 || c.note > xm::NOTE_COUNT) continue;
                 int volume = c.volume >= xm::VOLUME_SET && c.volume <= xm::VOLUME_SET + 64 ? c.volume - xm::VOLUME_SET : -1;
-                bool glide = c.effect == xm::FX_TONE_PORTA || c.effect == 0x5 || (c.volume >= 0xF0);
+                bool glide = c.effect == xm::FX_TONE_PORTA || c.effect == xm::FX_TONE_PORTA_VOLUME_SLIDE || c.volume >= xm::VOLUME_TONE_PORTA;
                 out.push_back({int(o), row, ch, current[size_t(ch)], c.note, volume, delayOf(c), glide, c.effect, c.param});
             }
     }

@@ -22,7 +22,6 @@
 #include "song/reference_mix.h"
 #include "song/spectrum.h"
 
-#include <xmp.h>
 
 #include <algorithm>
 #include <cmath>
@@ -287,16 +286,7 @@ int main(int argc, char** argv)
             roles = channelRoles(s);
             printScore(s, roles);
         }
-        xmp_context ctx = xmp_create_context();
-        int channels = 0;
-        if (xmp_load_module_from_memory(ctx, file.data(), long(file.size())) == 0) {
-            xmp_module_info mi{};
-            xmp_get_module_info(ctx, &mi);
-            channels = mi.mod->chn;
-            xmp_release_module(ctx);
-        }
-        xmp_free_context(ctx);
-        printArrangement(file, mix, channels, roles);
+        printArrangement(file, mix, mix.channels, roles);
         return 0;
     }
     if (!module) {

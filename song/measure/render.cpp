@@ -11,8 +11,7 @@ Render render(const std::vector<uint8_t>& file, const std::vector<int>& muted, d
 {
     Render r;
     xmp_context ctx = xmp_create_context();
-    std::vector<uint8_t> bytes = file;  // libxmp's loader takes a writable pointer
-    if (xmp_load_module_from_memory(ctx, bytes.data(), long(bytes.size())) != 0) {
+    if (xmp_load_module_from_memory(ctx, file.data(), long(file.size())) != 0) {
         xmp_free_context(ctx);
         return r;
     }
@@ -22,6 +21,9 @@ Render render(const std::vector<uint8_t>& file, const std::vector<int>& muted, d
         return r;
     }
     r.loaded = true;
+    xmp_module_info info{};
+    xmp_get_module_info(ctx, &info);
+    r.channels = info.mod->chn;
     for (int ch : muted) xmp_channel_mute(ctx, ch, 1);
     xmp_frame_info fi{};
     const size_t limit = size_t(limitSeconds * RATE);

@@ -16,6 +16,7 @@ struct Render {
     std::vector<float> left, right, mono;            // full scale = 1; mono is their mean
     std::map<std::pair<int, int>, size_t> rowStart;  // (order, row) -> its first sample
     std::vector<size_t> orderStart;                  // first sample of each order as played
+    int channels = 0;                                // the module's
     bool loaded = false;
 };
 

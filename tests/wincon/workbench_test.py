@@ -5,7 +5,8 @@
 
 - A song in a folder named in Polish and Russian, given by its full path:
   `song` lists what the Linux tool lists; a missing file there is named as it
-  is; `bench --frames` writes its file there.
+  is; a broken one so named, given from its folder, is found and refused as
+  broken; `bench --frames` writes its file there.
 - A refused PNG (frame, art) says so in one line, with status 1.
 - The help texts tell what this build does: the demo's --window is not chosen
   by itself, and the workbench offers no capture, PNG or --cpu-clock, which it
@@ -26,13 +27,14 @@ WINE_ENV = dict(os.environ, LC_ALL="C.UTF-8")
 faults = []
 
 
-def run(command):
-    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=WINE_ENV, timeout=300)
+def run(command, cwd=None):
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=WINE_ENV, timeout=300,
+                            cwd=cwd)
     return result.returncode, result.stdout.decode("utf-8", "replace"), result.stderr.decode("utf-8", "replace")
 
 
-def windows(program, *args):
-    return run([WINE_RUN, program] + list(args))
+def windows(program, *args, cwd=None):
+    return run([WINE_RUN, program] + list(args), cwd=cwd)
 
 
 def wine_path(path):
@@ -57,6 +59,12 @@ def foreign_folder(linux_tool, build):
     missing = wine_path(os.path.join(folder, "nosuch.oXM"))
     status, _, message = windows(tool, "song", missing)
     expect(status == 1 and missing in message, "a missing song there is named as it is: %r" % message.strip())
+    broken = FOREIGN + ".oXM"
+    with open(os.path.join(folder, broken), "wb") as f:
+        f.write(b"not a module")
+    status, _, message = windows(tool, "song", broken, cwd=folder)
+    expect(status == 1 and "not a complete XM module" in message and "is not in" not in message,
+           "a broken song named in Polish and Russian is found and refused as such: %r" % message.strip())
     frames = os.path.join(folder, "frames.bin")
     status, _, _ = windows(tool, "bench", "--frames-per-order", "1", "--threads", "1", "--frames", wine_path(frames))
     expect(status == 0 and os.path.getsize(frames) == 40 * 80 * 50 * 4,
